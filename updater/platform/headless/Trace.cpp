@@ -1,0 +1,67 @@
+#include "platform/headless/Trace.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tallowick::platform {
+
+Trace Trace::fromEnvironment() {
+    if (const char* path = std::getenv("TALLOWICK_TRACE"); path && *path)
+        return Trace(path);
+    return Trace();
+}
+
+Trace::Trace(const std::string& path) : m_file(path, std::ios::out | std::ios::app) {}
+
+Trace::Trace(Trace&& other) noexcept
+    : m_file(std::move(other.m_file)), m_listeners(std::move(other.m_listeners)) {}
+
+void Trace::write(std::string line) {
+    std::lock_guard lock(m_mutex);
+    if (m_file.is_open()) {
+        m_file << line << '\n';
+        m_file.flush();
+    }
+    for (const auto& listener : m_listeners)
+        listener(line);
+}
+
+void Trace::addListener(Listener listener) {
+    std::lock_guard lock(m_mutex);
+    m_listeners.push_back(std::move(listener));
+}
+
+std::string Trace::quote(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\x%02x", static_cast<unsigned char>(c));
+                out += buf;
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+} // namespace tallowick::platform
