@@ -16,7 +16,7 @@ inline constexpr const char* kSummaryInfoTool = "Msiinfo.exe";
 inline constexpr const char* kInstaller64 = "InstallHelper64.exe";
 inline constexpr const char* kInstaller32 = "MSISetup.exe";
 
-// System default language that selects the French transform; every other value gets the English one.
+// The system default language that selects the French transform; any other gets the English one.
 inline constexpr std::uint16_t kFrenchFrance = 1036;
 inline constexpr const char* kFrenchTransform = "TRANSFORMS=1036.mst";
 inline constexpr const char* kEnglishTransform = "TRANSFORMS=1033.mst";

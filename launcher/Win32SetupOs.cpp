@@ -66,8 +66,8 @@ bool Win32SetupOs::hasIsWow64Process() {
     HMODULE kernel32 = GetModuleHandleA("kernel32");
     FARPROC address = kernel32 != nullptr ? GetProcAddress(kernel32, "IsWow64Process") : nullptr;
     // Through the generic function pointer type, which may be cast to any other.
-    isWow64Process_ = reinterpret_cast<IsWow64ProcessFunction>(
-        reinterpret_cast<void (*)()>(address));
+    isWow64Process_ =
+        reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void (*)()>(address));
     return isWow64Process_ != nullptr;
 }
 
@@ -83,7 +83,9 @@ bool Win32SetupOs::isWow64Process(bool& wow64) {
     return true;
 }
 
-std::uint16_t Win32SetupOs::systemDefaultLangId() { return GetSystemDefaultLangID(); }
+std::uint16_t Win32SetupOs::systemDefaultLangId() {
+    return GetSystemDefaultLangID();
+}
 
 std::optional<SetupOs::Process> Win32SetupOs::createProcess(const std::string& application,
                                                             std::vector<char>& commandLine) {
@@ -97,7 +99,9 @@ std::optional<SetupOs::Process> Win32SetupOs::createProcess(const std::string& a
     return Process{started.hProcess, started.hThread};
 }
 
-void Win32SetupOs::waitForProcess(Handle process) { WaitForSingleObject(process, INFINITE); }
+void Win32SetupOs::waitForProcess(Handle process) {
+    WaitForSingleObject(process, INFINITE);
+}
 
 bool Win32SetupOs::exitCodeOfProcess(Handle process, std::uint32_t& exitCode) {
     DWORD code = 0;
@@ -108,6 +112,8 @@ bool Win32SetupOs::exitCodeOfProcess(Handle process, std::uint32_t& exitCode) {
     return true;
 }
 
-void Win32SetupOs::closeHandle(Handle handle) { CloseHandle(handle); }
+void Win32SetupOs::closeHandle(Handle handle) {
+    CloseHandle(handle);
+}
 
 } // namespace kestrun

@@ -1,6 +1,5 @@
 # Host-side helper for the parts of Kestrun that run on Windows: each is a small CMake project
 # configured with the mingw-w64 tool chain file and built as a step of the normal build.
-include_guard(GLOBAL)
 include(ExternalProject)
 
 set(KESTRUN_TOOLCHAIN_FILE "${CMAKE_CURRENT_LIST_DIR}/i686-w64-mingw32.cmake")

@@ -119,7 +119,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = argv[1];
-    if (!write(folder + "/Kestrun.ico", iconFile(32)) || !write(folder + "/small.ico", iconFile(16))) {
+    if (!write(folder + "/Kestrun.ico", iconFile(32)) ||
+        !write(folder + "/small.ico", iconFile(16))) {
         std::fprintf(stderr, "%s: cannot write the icons into %s\n", argv[0], folder.c_str());
         return 1;
     }
