@@ -118,6 +118,8 @@ void SocketMessageServer::stop() {
         [[maybe_unused]] const ssize_t n = ::write(m_wakePipe[1], &byte, 1);
         m_reader.join();
     }
+    if (m_listenFd >= 0)
+        ::unlink(socketPath().c_str());
     for (int* fd : {&m_listenFd, &m_wakePipe[0], &m_wakePipe[1]}) {
         if (*fd >= 0) {
             ::close(*fd);
