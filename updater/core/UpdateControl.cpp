@@ -18,7 +18,8 @@ std::unique_ptr<UpdateControl> UpdateControl::init(const platform::Platform& pla
     self->m_CurLang = "NULL";
     self->m_UpdateState = STATE_IDLE;
     self->m_pUCInterface = std::make_unique<UCInterface>(platform.mainLoop, platform.log);
-    self->m_XMLParse = XMLParse::initWithFilePath(kDescriptionPath, platform.fileSystem, platform.log);
+    self->m_XMLParse = XMLParse::initWithFilePath(kDescriptionPath, platform.fileSystem,
+                                                  platform.log, platform.sound);
     self->m_PackageInfo.clear();
     self->m_FirmWareControl = std::make_unique<firmControl>();
     self->m_PackageList.clear();
