@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <pthread.h>
 #include <string>
+#include <atomic>
 #include <thread>
 
 #include "core/UpdateControl.h"
 #include "platform/Platform.h"
 #include "platform/headless/HeadlessMainLoop.h"
 #include "platform/headless/HeadlessWindowSet.h"
+#include "platform/headless/Pilot.h"
 #include "platform/headless/Trace.h"
 #include "platform/posix/SocketTransport.h"
 
@@ -92,11 +94,27 @@ int NSApplicationMain(int, char**) {
     }
     trace.write("application ready socket=" + server.socketPath());
 
+    // A scripted user, when one is named, acts on the windows as a person would; a step that
+    // fails ends the program with exit code 3.
+    std::atomic<bool> pilotFailed{false};
+    std::unique_ptr<platform::Pilot> pilot;
+    if (const char* script = std::getenv("TALLOWICK_PILOT"); script && *script) {
+        pilot = std::make_unique<platform::Pilot>(
+            script, loop, windows, trace, [&](const std::string& reason) {
+                std::fprintf(stderr, "tallowick: %s\n", reason.c_str());
+                pilotFailed = true;
+                loop.quit();
+            });
+        pilot->start();
+    }
+
     loop.run();
 
+    if (pilot)
+        pilot->stop();
     server.stop();
     controller.reset();
-    return 0;
+    return pilotFailed ? 3 : 0;
 }
 
 } // namespace tallowick

@@ -37,30 +37,61 @@ TEST_F(AgentBridgeTest, SetsUpTheAgentInOrderAndPublishesTheController) {
 
 TEST_F(AgentBridgeTest, CallbacksLogOnTheAgentThreadAndRunTheirWorkOnTheUIThread) {
     startController();
+    send(updateMessage(1));
     logSink->clear();
-    char text[] = "Downloading FirmwareUpdatePackage.zip";
     fakeagent::fireFromThread([&](CMUpdaterInterface& agent) {
         agent.SetNowDownloadStatus(static_cast<_CheckVersionState>(0));
         agent.SetNowDownloadStatus(static_cast<_CheckVersionState>(8));
+        agent.SetNowDownloadStatus(CHECKSTATE_DOWNLOADING);
         agent.DownloadFinished(false);
         agent.DownloadFinished(true);
-        agent.DownloadProcess(text, 42);
-        agent.DownloadProcess(nullptr, 0);
-        agent.HaveNewVsersion();
     });
     // The lines are written at once, on the calling thread; the work waits for the UI thread.
     EXPECT_EQ(logSink->lines(),
               (std::vector<std::string>{"Enter the download status:0", "Enter the download status:8",
+                                        "Enter the download status:3",
                                         "Enter the call back finish function with result:0",
                                         "Enter the call back finish function with result:1"}));
-    EXPECT_EQ(loop.runPending(), 7u);
+    EXPECT_EQ(windows.windowSet().m_WaitInfoView->string(), "");
+    loop.runPending();
+    EXPECT_EQ(windows.windowSet().m_WaitInfoView->string(),
+              control->MapLangString("CM_UPDATER_CHECKSTATE_DOWNLOADING_STR"));
+}
+
+TEST_F(AgentBridgeTest, DownloadReportsKeepTheirOrderAndAFloodIsCoalesced) {
+    startController();
+    control->m_UpdateState = STATE_DOWNLOADING;
+    char a[] = "Downloading FirmwareUpdatePackage.zip";
+    char b[] = "Downloading CMUpdatePackage.zip";
+    char invalid[] = "\xff\xfe not UTF-8";
+    fakeagent::fireFromThread([&](CMUpdaterInterface& agent) {
+        for (int i = 0; i <= 100; ++i)
+            agent.DownloadProcess(i < 50 ? a : b, i);
+        agent.DownloadProcess(nullptr, 100);
+        agent.DownloadProcess(invalid, 100);
+        agent.DownloadProcess(a, 42);
+        agent.DownloadFinished(false);
+        agent.DownloadProcess(a, 7);
+    });
+    // One task drains everything that arrived, in order.
+    EXPECT_EQ(loop.runPending(), 1u);
+    const std::string failed = control->MapLangString("CM_UPDATER_CHECKSTATE_DOWNLOADFAILED_STR");
+    EXPECT_EQ(control->m_ProcessViewList,
+              (std::vector<std::string>{a, b, a, failed, a}));
+    EXPECT_EQ(windows.windowSet().m_ProcessBar->doubleValue(), 7.0);
+    EXPECT_TRUE(control->m_isDownfailed);
+    // The bar took the flood's last value before the failure set it to 100.
+    EXPECT_TRUE(traced.contains("m_ProcessBar value=42"));
+    EXPECT_FALSE(traced.contains("m_ProcessBar value=3"));
 }
 
 TEST_F(AgentBridgeTest, ReportsQueuedBeforeTheControllerWentAwayAreDropped) {
     startController();
-    fakeagent::fireFromThread([](CMUpdaterInterface& agent) { agent.HaveNewVsersion(); });
+    control->m_UpdateState = STATE_DOWNLOADING;
+    fakeagent::fireFromThread([](CMUpdaterInterface& agent) { agent.DownloadFinished(true); });
     control.reset();
-    EXPECT_EQ(loop.runPending(), 1u); // runs, finds no controller, does nothing
+    EXPECT_NO_FATAL_FAILURE(loop.runPending()); // finds no controller and does nothing
+    EXPECT_EQ(fakeagent::registered(), nullptr);
 }
 
 TEST_F(AgentBridgeTest, AnEmptyRequestPassesEightEmptyFields) {

@@ -3,20 +3,9 @@
 #include <string>
 
 #include "core/UpdateControl.h"
+#include "core/Utf8.h"
 
 namespace tallowick {
-
-namespace {
-
-// Runs a controller operation on the UI thread, if the controller still exists by then.
-template <typename F> void postToController(platform::MainLoop& loop, F operation) {
-    loop.post([operation = std::move(operation)] {
-        if (UpdateControl* control = pUpdateControl.load())
-            operation(*control);
-    });
-}
-
-} // namespace
 
 UCInterface::UCInterface(platform::MainLoop& mainLoop, platform::Log& log)
     : m_mainLoop(mainLoop), m_log(log) {
@@ -67,27 +56,76 @@ void UCInterface::StopDownload() {
         m_agent->StopDownload();
 }
 
-void UCInterface::HaveNewVsersion() {
-    postToController(m_mainLoop, [](UpdateControl& c) { c.HaveNewVersion(); });
-}
+void UCInterface::HaveNewVsersion() { enqueue(NewVersion{}); }
 
 void UCInterface::SetNowDownloadStatus(_CheckVersionState state) {
     m_log.NSLog("Enter the download status:%d", static_cast<int>(state));
-    const int value = static_cast<int>(state);
-    postToController(m_mainLoop, [value](UpdateControl& c) { c.ManualUpdateState(value); });
+    enqueue(State{static_cast<int>(state)});
 }
 
 void UCInterface::DownloadFinished(bool success) {
     m_log.NSLog("Enter the call back finish function with result:%d", success ? 1 : 0);
-    postToController(m_mainLoop, [success](UpdateControl& c) { c.DownloadFinished(success); });
+    enqueue(Finished{success});
 }
 
 void UCInterface::DownloadProcess(char* text, int percent) {
-    std::string line = text ? text : "";
-    const double value = static_cast<double>(percent);
-    postToController(m_mainLoop, [line = std::move(line), value](UpdateControl& c) {
-        c.DownloadProcess(line, value);
-    });
+    // The text is read as UTF-8; one that is not (or none) adds no line.
+    std::optional<std::string> line;
+    if (text && isValidUtf8(text))
+        line = std::string(text);
+    enqueue(Progress{{std::move(line)}, static_cast<double>(percent)});
+}
+
+void UCInterface::enqueue(Report report) {
+    {
+        std::lock_guard lock(m_queue->mutex);
+        // Consecutive download reports merge: applying them one by one or together leaves
+        // the same lines and the same bar, so only the last percentage need be kept.
+        std::deque<Report>& reports = m_queue->reports;
+        if (auto* incoming = std::get_if<Progress>(&report); incoming && !reports.empty()) {
+            if (auto* last = std::get_if<Progress>(&reports.back())) {
+                for (auto& t : incoming->texts) {
+                    if (!t || (!last->texts.empty() && last->texts.back() == t))
+                        continue; // no text, or a repeat of the one just before: no line
+                    last->texts.push_back(std::move(t));
+                }
+                last->percent = incoming->percent;
+                return;
+            }
+        }
+        reports.push_back(std::move(report));
+        if (m_queue->drainPending)
+            return;
+        m_queue->drainPending = true;
+    }
+    m_mainLoop.post([queue = m_queue] { drain(*queue); });
+}
+
+void UCInterface::drain(ReportQueue& queue) {
+    std::deque<Report> reports;
+    {
+        std::lock_guard lock(queue.mutex);
+        reports.swap(queue.reports);
+        queue.drainPending = false;
+    }
+    for (auto& report : reports) {
+        UpdateControl* c = pUpdateControl.load();
+        if (!c)
+            return;
+        std::visit(
+            [c](auto& r) {
+                using T = std::decay_t<decltype(r)>;
+                if constexpr (std::is_same_v<T, NewVersion>)
+                    c->HaveNewVersion();
+                else if constexpr (std::is_same_v<T, State>)
+                    c->ManualUpdateState(r.state);
+                else if constexpr (std::is_same_v<T, Finished>)
+                    c->DownloadFinished(r.success);
+                else
+                    c->DownloadProcessBatch(r.texts, r.percent);
+            },
+            report);
+    }
 }
 
 } // namespace tallowick

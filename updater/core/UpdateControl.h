@@ -102,7 +102,10 @@ public:
     // ---- agent events -------------------------------------------------------------------
     void ManualUpdateState(int state);
     void DownloadFinished(bool success);
-    void DownloadProcess(const std::string& text, double percent);
+    void DownloadProcess(const std::optional<std::string>& text, double percent);
+    // A run of download reports that arrived back to back, applied as one: every text in
+    // order as its own progress line (repeats dropped as usual), then the last percentage.
+    void DownloadProcessBatch(const std::vector<std::optional<std::string>>& texts, double percent);
 
     // ---- package catalogue -----------------------------------------------------------------
     void HaveNewVersion();
@@ -132,7 +135,7 @@ public:
     void clickcheck(platform::Control* sender);
 
     // ---- progress display -------------------------------------------------------------------
-    void AddProcessInfo(const std::string& text, bool needCheck);
+    void AddProcessInfo(const std::optional<std::string>& text, bool needCheck);
     void UpdateTextColorFor(int state, int module);
     void UpdateElapseTime(platform::Timer& timer);
 
@@ -176,6 +179,10 @@ private:
     void beginSheet(platform::Window* sheet);
     void endSheet(platform::Window* sheet);
     void stopElapsedClock();
+    void startElapsedClock();
+    // Appends progress lines by the rules of AddProcessInfo and shows the list once.
+    void appendProcessLines(const std::vector<std::optional<std::string>>& texts, bool needCheck);
+    void showUpdateWindow();
 
     const platform::Platform m_platform;
 

@@ -258,6 +258,18 @@ public:
         if (m_clickedRow >= 0 && m_clickedRow < m_rows)
             emit(describeRow(m_clickedRow));
     }
+    // A user's edit of a cell: allowed when the delegate agrees; the data source has no
+    // operation that stores a value, so the cell shows the stored value again afterwards.
+    bool edit(int row, std::string_view columnIdentifier, std::string_view value) {
+        touch();
+        if (row < 0 || row >= m_rows || columnWithIdentifier(columnIdentifier) < 0 || !m_source ||
+            !m_source->tableViewShouldEditTableColumnRow(*this, std::string(columnIdentifier), row))
+            return false;
+        emit("edit row=" + std::to_string(row) + " column=" + std::string(columnIdentifier) +
+             " value=" + Trace::quote(value));
+        emit(describeRow(row));
+        return true;
+    }
     void select(int row) {
         touch();
         const int newRow = (row >= 0 && row < m_rows) ? row : -1;
@@ -411,6 +423,15 @@ bool HeadlessWindowSet::clickTable(std::string_view tableName, int row,
         return false;
     t->click(row, columnIdentifier);
     return true;
+}
+
+bool HeadlessWindowSet::editTableCell(std::string_view tableName, int row,
+                                      std::string_view columnIdentifier, std::string_view value) {
+    auto* t = dynamic_cast<HeadlessPackageTable*>(control(tableName));
+    Window* w = windowOf(tableName);
+    if (!t || !w || !w->isVisible())
+        return false;
+    return t->edit(row, columnIdentifier, value);
 }
 
 bool HeadlessWindowSet::selectTableRow(std::string_view tableName, int row) {

@@ -37,6 +37,8 @@ public:
     // A click in a table cell; a row or column outside the table is a click on no row/column.
     bool clickTable(std::string_view tableName, int row, std::string_view columnIdentifier);
     bool selectTableRow(std::string_view tableName, int row);
+    bool editTableCell(std::string_view tableName, int row, std::string_view columnIdentifier,
+                       std::string_view value);
 
     // The window a control sits in (none for windows).
     Window* windowOf(std::string_view controlName) const;

@@ -14,7 +14,8 @@ Trace Trace::fromEnvironment() {
 Trace::Trace(const std::string& path) : m_file(path, std::ios::out | std::ios::app) {}
 
 Trace::Trace(Trace&& other) noexcept
-    : m_file(std::move(other.m_file)), m_listeners(std::move(other.m_listeners)) {}
+    : m_file(std::move(other.m_file)), m_listeners(std::move(other.m_listeners)),
+      m_nextListener(other.m_nextListener) {}
 
 void Trace::write(std::string line) {
     std::lock_guard lock(m_mutex);
@@ -22,13 +23,19 @@ void Trace::write(std::string line) {
         m_file << line << '\n';
         m_file.flush();
     }
-    for (const auto& listener : m_listeners)
+    for (const auto& [handle, listener] : m_listeners)
         listener(line);
 }
 
-void Trace::addListener(Listener listener) {
+std::size_t Trace::addListener(Listener listener) {
     std::lock_guard lock(m_mutex);
-    m_listeners.push_back(std::move(listener));
+    m_listeners.emplace_back(m_nextListener, std::move(listener));
+    return m_nextListener++;
+}
+
+void Trace::removeListener(std::size_t handle) {
+    std::lock_guard lock(m_mutex);
+    std::erase_if(m_listeners, [handle](const auto& l) { return l.first == handle; });
 }
 
 std::string Trace::quote(std::string_view text) {

@@ -22,8 +22,9 @@ public:
     Trace(Trace&&) noexcept;
 
     void write(std::string line);
-    // Called for every line, on the thread that wrote it.
-    void addListener(Listener listener);
+    // Called for every line, on the thread that wrote it; gives a handle for removeListener.
+    std::size_t addListener(Listener listener);
+    void removeListener(std::size_t handle);
 
     // A text in double quotes with \\, \", \r, \n and \t escaped.
     static std::string quote(std::string_view text);
@@ -31,7 +32,8 @@ public:
 private:
     std::mutex m_mutex;
     std::ofstream m_file;
-    std::vector<Listener> m_listeners;
+    std::vector<std::pair<std::size_t, Listener>> m_listeners;
+    std::size_t m_nextListener = 1;
 };
 
 } // namespace tallowick::platform
