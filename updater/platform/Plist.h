@@ -41,14 +41,16 @@ public:
     // Replaces the value of an existing key in place, or appends a new entry.
     void set(std::string key, Value value);
     bool erase(std::string_view key);
-    void clear() { m_entries.clear(); }
+    void clear();
 
-    std::size_t size() const { return m_entries.size(); }
-    bool empty() const { return m_entries.empty(); }
-    auto begin() const { return m_entries.begin(); }
-    auto end() const { return m_entries.end(); }
-    auto begin() { return m_entries.begin(); }
-    auto end() { return m_entries.end(); }
+    std::size_t size() const;
+    bool empty() const;
+    using const_iterator = std::vector<Entry>::const_iterator;
+    using iterator = std::vector<Entry>::iterator;
+    const_iterator begin() const;
+    const_iterator end() const;
+    iterator begin();
+    iterator end();
 
     // Foundation-style reads: a missing key reads as 0, 0.0, false or "".
     int intValue(std::string_view key) const;
@@ -112,6 +114,15 @@ public:
 private:
     Storage m_v;
 };
+
+// Defined here, where Value is complete.
+inline void Dictionary::clear() { m_entries.clear(); }
+inline std::size_t Dictionary::size() const { return m_entries.size(); }
+inline bool Dictionary::empty() const { return m_entries.empty(); }
+inline Dictionary::const_iterator Dictionary::begin() const { return m_entries.begin(); }
+inline Dictionary::const_iterator Dictionary::end() const { return m_entries.end(); }
+inline Dictionary::iterator Dictionary::begin() { return m_entries.begin(); }
+inline Dictionary::iterator Dictionary::end() { return m_entries.end(); }
 
 // Foundation's string conversions, usable on any text.
 int stringIntValue(std::string_view text);
