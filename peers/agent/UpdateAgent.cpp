@@ -140,7 +140,8 @@ private:
     std::thread m_downloadThread;
     std::shared_ptr<WorkerControl> m_downloadControl;
     std::optional<DownloadRequest> m_pendingDownload;
-    std::shared_ptr<Job> m_downloadJob; // the latest download until it has ended
+    std::shared_ptr<Job> m_downloadJob;     // the latest download, the one a stop is for
+    std::shared_ptr<Job> m_runningDownload; // the download the worker is on
 
     // Worker threads that UnInit, called on themselves, could not join.
     std::vector<std::thread> m_orphans;
@@ -261,7 +262,9 @@ void Agent::StopDownload() {
         return;
     // Waits for the download to wind down: its partial file is gone and it makes no further
     // callback once this returns. Every step of it polls the cancel flag.
-    m_cv.wait(lock, [&] { return m_downloadJob != job; });
+    m_cv.wait(lock, [&] {
+        return m_runningDownload != job && !(m_pendingDownload && m_pendingDownload->job == job);
+    });
 }
 
 void Agent::registerCallbacks(CMUpdaterInterface& callbacks) {
@@ -303,6 +306,7 @@ void Agent::unInit() {
     std::lock_guard lock(m_mutex);
     m_checkJob.reset();
     m_downloadJob.reset();
+    m_runningDownload.reset();
     m_cv.notify_all();
 }
 
@@ -503,6 +507,7 @@ void Agent::downloadLoop(std::shared_ptr<WorkerControl> control) {
             return;
         const DownloadRequest request = std::move(*m_pendingDownload);
         m_pendingDownload.reset();
+        m_runningDownload = request.job;
         lock.unlock();
         std::vector<std::string> partials;
         runDownload(request, partials);
@@ -510,6 +515,8 @@ void Agent::downloadLoop(std::shared_ptr<WorkerControl> control) {
             removePartials(request.context, partials);
         m_journal.line("download: end");
         lock.lock();
+        if (m_runningDownload == request.job)
+            m_runningDownload.reset();
         if (m_downloadJob == request.job)
             m_downloadJob.reset();
         m_cv.notify_all();
@@ -592,10 +599,8 @@ void Agent::runDownload(const DownloadRequest& request, std::vector<std::string>
                 return;
     };
 
-    if (job.cancelled)
-        return;
-    if (f.reportDownloadStates && !reportState(job, CHECKSTATE_DOWNLOADING))
-        return;
+    if (f.reportDownloadStates)
+        reportState(job, CHECKSTATE_DOWNLOADING);
     if (!c.fs)
         return finish(false, "no usable root (" + c.fsError + ")");
     const platform::FileSystem& fs = *c.fs;
@@ -611,6 +616,11 @@ void Agent::runDownload(const DownloadRequest& request, std::vector<std::string>
     const Selection selection = readSelection(*selectionBytes);
     if (!selection.ok)
         return finish(false, selection.error);
+    // A stop removes the partial files of every package of this download, also of those it
+    // had not come to yet (left by an earlier attempt).
+    partials = selection.filenames;
+    if (job.cancelled)
+        return;
     if (selection.filenames.empty())
         return finish(true, "");
     if (!request.offer)
@@ -660,7 +670,6 @@ void Agent::runDownload(const DownloadRequest& request, std::vector<std::string>
         const long long offset = openPartial(host, info, fd);
         if (offset < 0)
             return finish(false, "cannot write " + tmp + ": " + std::strerror(errno));
-        partials.push_back(name);
         if (offset > 0)
             m_journal.line("download: resuming " + name + " at " + std::to_string(offset) +
                            " bytes");
@@ -753,7 +762,6 @@ void Agent::runDownload(const DownloadRequest& request, std::vector<std::string>
                                      std::to_string(info.size) + " bytes");
         if (!kept || !fs.moveItem(tmp, std::string(kDownloadFolder) + "/" + name))
             return finish(false, "cannot complete " + name);
-        partials.pop_back();
         m_journal.line("download: " + name + " complete");
     }
     finish(true, "");

@@ -223,6 +223,20 @@ TEST_F(DownloadTest, StopDownloadRemovesThePartialFileAndTheStoppedDownloadNever
     expectBothDownloaded();
 }
 
+TEST_F(DownloadTest, AStopRightAfterTheRequestAlsoClearsWhatAnEarlierAttemptLeft) {
+    reconfigure("FailDownloadAtPercent=50");
+    download();
+    ASSERT_EQ(fs.fileSize(partial(kFirmware)), 4000u);
+    reconfigure("SlowChunkMs=600000");
+    const std::size_t start = recorder.lines().size();
+    agent->Download();
+    mustReturnWithin(
+        5, [&] { agent->StopDownload(); }, "StopDownload");
+    expectNothingDownloaded();
+    for (const auto& line : linesSince(start))
+        EXPECT_EQ(line.rfind("progress", 0), 0u) << line;
+}
+
 TEST_F(DownloadTest, StopDownloadFromInsideAProgressReportEndsTheDownload) {
     std::atomic<bool> stopped{false};
     recorder.hook = [&](const std::string& line) {
