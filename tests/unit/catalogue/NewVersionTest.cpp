@@ -86,6 +86,10 @@ struct StaleCase {
     int writes;
 };
 
+void PrintTo(const StaleCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class StalePackageRule : public NewVersionTest, public ::testing::WithParamInterface<StaleCase> {};
 
 TEST_P(StalePackageRule, RemovesPrintsAndRecords) {
@@ -246,6 +250,10 @@ struct FlagCase {
     const char* description;
     const char* key; // none: nothing shown
 };
+
+void PrintTo(const FlagCase& c, std::ostream* os) {
+    *os << c.description;
+}
 
 class FlagMessage : public NewVersionTest, public ::testing::WithParamInterface<FlagCase> {};
 
