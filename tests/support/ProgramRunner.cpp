@@ -117,6 +117,24 @@ int runProgram(const std::vector<std::string>& argv, const std::map<std::string,
     return code;
 }
 
+BackgroundProgram::BackgroundProgram(const std::vector<std::string>& argv,
+                                     const std::map<std::string, std::string>& env)
+    : m_work(makeWorkDir()) {
+    m_pid = spawn(argv, env, m_work + "/out", m_work + "/out");
+}
+
+BackgroundProgram::~BackgroundProgram() {
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGTERM);
+        if (waitFor(m_pid, 5) == -1) {
+            ::kill(m_pid, SIGKILL);
+            waitFor(m_pid, 5);
+        }
+    }
+    std::error_code ec;
+    std::filesystem::remove_all(m_work, ec);
+}
+
 ProgramRunner::ProgramRunner(std::string root) : m_root(std::move(root)), m_work(makeWorkDir()) {}
 
 ProgramRunner::~ProgramRunner() {

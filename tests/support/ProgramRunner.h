@@ -18,6 +18,20 @@ std::string binDir();
 int runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                double timeoutSeconds = 30, std::string* output = nullptr);
 
+// A program running in the background for as long as the object lives.
+class BackgroundProgram {
+public:
+    BackgroundProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env);
+    ~BackgroundProgram();
+    BackgroundProgram(const BackgroundProgram&) = delete;
+    BackgroundProgram& operator=(const BackgroundProgram&) = delete;
+    bool running() const { return m_pid > 0; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_work;
+};
+
 class ProgramRunner {
 public:
     explicit ProgramRunner(std::string root);
