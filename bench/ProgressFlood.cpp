@@ -36,7 +36,8 @@ struct Rig {
         std::filesystem::remove_all(fs.root());
     }
     static std::string makeRoot() {
-        std::string path = (std::filesystem::temp_directory_path() / "tallowick-bench-XXXXXX").string();
+        std::string path =
+            (std::filesystem::temp_directory_path() / "tallowick-bench-XXXXXX").string();
         if (!::mkdtemp(path.data()))
             std::abort();
         return path;
@@ -97,7 +98,8 @@ void BM_DownloadProgressFlood(benchmark::State& state) {
     double worstLag = 0;
     std::vector<std::string> texts;
     for (int i = 0; i < kReports; ++i)
-        texts.push_back(distinctTexts ? "chunk " + std::to_string(i) : std::string("Downloading FirmwareUpdatePackage.zip"));
+        texts.push_back(distinctTexts ? "chunk " + std::to_string(i)
+                                      : std::string("Downloading FirmwareUpdatePackage.zip"));
     for (auto _ : state) {
         rig.control->m_ProcessViewList.clear();
         rig.windows.windowSet().m_ProcessBar->setDoubleValue(0);
@@ -110,7 +112,8 @@ void BM_DownloadProgressFlood(benchmark::State& state) {
             agent->DownloadProcess(last, 100);
         });
         worstLag = std::max(worstLag, rig.runMeasuringLag([&] {
-            return !rig.control->m_ProcessViewList.empty() && rig.control->m_ProcessViewList.back() == "last";
+            return !rig.control->m_ProcessViewList.empty() &&
+                   rig.control->m_ProcessViewList.back() == "last";
         }));
         producer.join();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
@@ -123,6 +126,11 @@ void BM_DownloadProgressFlood(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_EmptyPosts)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_DownloadProgressFlood)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_DownloadProgressFlood)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 BENCHMARK_MAIN();

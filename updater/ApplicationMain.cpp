@@ -1,11 +1,11 @@
 #include "ApplicationMain.h"
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <pthread.h>
 #include <string>
-#include <atomic>
 #include <thread>
 
 #include "core/UpdateControl.h"
@@ -76,8 +76,8 @@ int NSApplicationMain(int, char**) {
     const platform::Bundle bundle = platform::Bundle::fromEnvironment(TALLOWICK_RESOURCE_DIR);
     platform::DirectMessageChannel channel;
     platform::TerminalSound sound;
-    const platform::Platform services{loop,   *fileSystem, log,     workspace,
-                                      userDefaults, bundle, channel, sound};
+    const platform::Platform services{loop,         *fileSystem, log,     workspace,
+                                      userDefaults, bundle,      channel, sound};
 
     platform::HeadlessWindowSet windows(loop, trace, [&loop] { loop.quit(); });
 

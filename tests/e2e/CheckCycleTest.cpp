@@ -31,7 +31,8 @@ TEST_F(CheckCycle, AManualRequestShowsTheAgentsStatesThenTheOffer) {
                       ".*" + literal(kFirmwareVersion)));
     ASSERT_TRUE(trace("^m_ModuleSelWnd front$"));
     EXPECT_TRUE(trace("^m_PackageListView row=0 checkstate=0 title=\"FirmwareUpdatePackage.zip\" "
-                      "Version=\"" + literal(kFirmwareVersion) + "\""));
+                      "Version=\"" +
+                      literal(kFirmwareVersion) + "\""));
     EXPECT_TRUE(trace("^m_PackageListView row=1 checkstate=0 title=\"CMUpdatePackage.zip\""));
     EXPECT_TRUE(exists("/System/Library/Auto_Update/download/Description.xml"));
     EXPECT_EQ(program.stop(), 0);
@@ -44,7 +45,8 @@ TEST_F(CheckCycle, AnAutomaticRequestOpensTheOfferDirectly) {
     EXPECT_EQ(traceCount("^m_WaitWnd front$"), 0u);
 }
 
-class FlagCycle : public CycleFixture, public ::testing::WithParamInterface<std::pair<int, const char*>> {};
+class FlagCycle : public CycleFixture,
+                  public ::testing::WithParamInterface<std::pair<int, const char*>> {};
 
 TEST_P(FlagCycle, AFailedCheckShowsItsTextAndLetsTheUserClose) {
     const auto [flag, key] = GetParam();
@@ -52,17 +54,19 @@ TEST_P(FlagCycle, AFailedCheckShowsItsTextAndLetsTheUserClose) {
     start({"wait ^m_WaitOKBtn title=.* enabled=1$", "click m_WaitOKBtn"});
     ASSERT_EQ(request(1), 0);
     EXPECT_TRUE(trace(shows("m_WaitInfoView", en(key))));
-    EXPECT_TRUE(trace("^m_WaitOKBtn title=" + literal("\"" + en("CM_UPDATER_STR_OK") + "\"") + " enabled=1$"));
+    EXPECT_TRUE(trace("^m_WaitOKBtn title=" + literal("\"" + en("CM_UPDATER_STR_OK") + "\"") +
+                      " enabled=1$"));
     EXPECT_TRUE(trace("^m_WaitWnd hidden$"));
     EXPECT_EQ(traceCount("^m_UpdateInfoWnd front$"), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Flags, FlagCycle,
-                         ::testing::Values(std::pair{0, "CM_UPDATER_CHECK_VERSION_FAILED_STR"},
-                                           std::pair{1, "CM_UPDATER_CHECKSTATE_ILLEGAL_ID_STR"},
-                                           std::pair{2, "CM_UPDATER_CHECKSTATE_NOTFOUND_PACKAGE_STR"},
-                                           std::pair{3, "CM_UPDATER_CHECKSTATE_NOTFOUND_VERSION_STR"}),
-                         [](const auto& p) { return "Flag" + std::to_string(p.param.first); });
+INSTANTIATE_TEST_SUITE_P(
+    Flags, FlagCycle,
+    ::testing::Values(std::pair{0, "CM_UPDATER_CHECK_VERSION_FAILED_STR"},
+                      std::pair{1, "CM_UPDATER_CHECKSTATE_ILLEGAL_ID_STR"},
+                      std::pair{2, "CM_UPDATER_CHECKSTATE_NOTFOUND_PACKAGE_STR"},
+                      std::pair{3, "CM_UPDATER_CHECKSTATE_NOTFOUND_VERSION_STR"}),
+    [](const auto& p) { return "Flag" + std::to_string(p.param.first); });
 
 TEST_F(CheckCycle, ADeviceTypeWithoutPackagesGetsTheNotFoundText) {
     start({});
@@ -112,7 +116,8 @@ TEST_F(CheckCycle, LastDownloadAndStaleDownloadsAcrossTwoChecks) {
     ASSERT_EQ(request(0), 0);
     ASSERT_TRUE(trace("^m_UpdateInfoWnd hidden$"));
     ASSERT_TRUE(program.waitForLog("Update Command"));
-    EXPECT_NE(file("/System/Library/ModemList/LastDownload.plist").find(kFirmwareVersion), std::string::npos);
+    EXPECT_NE(file("/System/Library/ModemList/LastDownload.plist").find(kFirmwareVersion),
+              std::string::npos);
     EXPECT_EQ(program.standardOutput(), "") << "the first check deletes nothing";
 
     // A partial firmware download and a complete dashboard package lie in the folder; the
@@ -128,9 +133,11 @@ TEST_F(CheckCycle, LastDownloadAndStaleDownloadsAcrossTwoChecks) {
 
     ASSERT_EQ(request(0), 0);
     ASSERT_TRUE(traceTimes("^m_UpdateInfoWnd hidden$", 2));
-    EXPECT_FALSE(exists(download + "/FirmwareUpdatePackage.zip.tmp")) << "the stale partial download goes";
+    EXPECT_FALSE(exists(download + "/FirmwareUpdatePackage.zip.tmp"))
+        << "the stale partial download goes";
     EXPECT_TRUE(exists(download + "/FirmwareUpdatePackage.zip")) << "one file per package per run";
     EXPECT_TRUE(exists(download + "/CMUpdatePackage.zip")) << "the dashboard did not change";
     EXPECT_EQ(program.standardOutput(), "To do nothong!\n");
-    EXPECT_NE(file("/System/Library/ModemList/LastDownload.plist").find("21.230.08.00.00"), std::string::npos);
+    EXPECT_NE(file("/System/Library/ModemList/LastDownload.plist").find("21.230.08.00.00"),
+              std::string::npos);
 }

@@ -1,11 +1,11 @@
 #include "CycleFixture.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
-#include <chrono>
 
 namespace tallowick::test {
 
@@ -23,9 +23,9 @@ std::string readAll(const std::string& path) {
 CycleFixture::CycleFixture() {
     const std::string buildDir = std::filesystem::path(binDir()).parent_path().string();
     std::string output;
-    const int code = runProgram({TALLOWICK_TEST_SOURCE_DIR "/scripts/sandbox", "--build-dir", buildDir,
-                                 root.path()},
-                                {}, 120, &output);
+    const int code = runProgram(
+        {TALLOWICK_TEST_SOURCE_DIR "/scripts/sandbox", "--build-dir", buildDir, root.path()}, {},
+        120, &output);
     if (code != 0)
         ADD_FAILURE() << "sandbox failed: " << output;
     pilotPath = root.path() + "/pilot.txt";
@@ -58,8 +58,9 @@ int CycleFixture::dashboard(const std::vector<std::string>& args) {
 }
 
 int CycleFixture::request(int mode, const std::string& device) {
-    return dashboard({"update", "--mode", std::to_string(mode), "--device", device, "--device-state",
-                      "true", "--fw", "21.100.00.00.00", "--ui", "16.001.00.00.00"});
+    return dashboard({"update", "--mode", std::to_string(mode), "--device", device,
+                      "--device-state", "true", "--fw", "21.100.00.00.00", "--ui",
+                      "16.001.00.00.00"});
 }
 
 std::size_t CycleFixture::traceCount(const std::string& pattern) const {
@@ -72,7 +73,8 @@ std::size_t CycleFixture::traceCount(const std::string& pattern) const {
 }
 
 bool CycleFixture::traceTimes(const std::string& pattern, std::size_t count, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(seconds * 1000));
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(static_cast<long>(seconds * 1000));
     while (traceCount(pattern) < count) {
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
@@ -81,7 +83,9 @@ bool CycleFixture::traceTimes(const std::string& pattern, std::size_t count, dou
     return true;
 }
 
-std::string CycleFixture::file(const std::string& systemPath) const { return readAll(root.path() + systemPath); }
+std::string CycleFixture::file(const std::string& systemPath) const {
+    return readAll(root.path() + systemPath);
+}
 
 bool CycleFixture::exists(const std::string& systemPath) const {
     return std::filesystem::exists(root.path() + systemPath);

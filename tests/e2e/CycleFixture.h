@@ -26,13 +26,17 @@ protected:
     // A manual (mode 1) or automatic (mode 0) request for a plugged QV230 modem.
     int request(int mode, const std::string& device = "QV230");
 
-    bool trace(const std::string& pattern, double seconds = 20) { return program.waitForTrace(pattern, seconds); }
+    bool trace(const std::string& pattern, double seconds = 20) {
+        return program.waitForTrace(pattern, seconds);
+    }
     std::size_t traceCount(const std::string& pattern) const;
     // Waits until at least `count` trace lines match.
     bool traceTimes(const std::string& pattern, std::size_t count, double seconds = 20);
     std::string file(const std::string& systemPath) const;
     bool exists(const std::string& systemPath) const;
-    std::vector<std::string> agentJournal() const { return lines(file("/var/log/tallowick-agent.log")); }
+    std::vector<std::string> agentJournal() const {
+        return lines(file("/var/log/tallowick-agent.log"));
+    }
     static std::vector<std::string> lines(const std::string& text);
 
     TempRoot root;

@@ -17,7 +17,7 @@ namespace {
 const std::string kDownload = "/System/Library/Auto_Update/download";
 
 const std::vector<std::string> kTickBothAndUpdate = {
-    "wait ^m_UpdateInfoWnd front$",          "click m_InfoNextBtn",
+    "wait ^m_UpdateInfoWnd front$", "click m_InfoNextBtn",
     "table m_PackageListView click 0 checkstate", "table m_PackageListView click 1 checkstate",
     "click m_UpdateBtn"};
 
@@ -36,7 +36,9 @@ struct SheetCase {
     const char* sheet;
 };
 
-void PrintTo(const SheetCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SheetCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DownloadCycle : public CycleFixture {};
 class SheetCycle : public CycleFixture, public ::testing::WithParamInterface<SheetCase> {};
@@ -54,7 +56,8 @@ TEST_P(SheetCycle, BothPackagesDownloadThenTheSheetTheModemCallsFor) {
         platform::LockFileWorkspace workspace(fs);
         for (int i = 0; i < 500 && workspace.launchedApplications().empty(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_FALSE(workspace.launchedApplications().empty()) << "the dashboard did not announce itself";
+        ASSERT_FALSE(workspace.launchedApplications().empty())
+            << "the dashboard did not announce itself";
     }
     start(kTickBothAndUpdate);
     ASSERT_EQ(dashboard({"update", "--mode", "1", "--device", "QV230", "--device-state",
@@ -68,7 +71,8 @@ TEST_P(SheetCycle, BothPackagesDownloadThenTheSheetTheModemCallsFor) {
     EXPECT_TRUE(exists(kDownload + "/FirmwareUpdatePackage.zip"));
     EXPECT_TRUE(exists(kDownload + "/CMUpdatePackage.zip"));
     EXPECT_TRUE(partialFiles(root.path() + kDownload).empty());
-    EXPECT_TRUE(trace("^m_ProcessInfoView text=\"Downloading FirmwareUpdatePackage.zip\\\\r\\\\nDownloading CMUpdatePackage.zip\"$"));
+    EXPECT_TRUE(trace("^m_ProcessInfoView text=\"Downloading "
+                      "FirmwareUpdatePackage.zip\\\\r\\\\nDownloading CMUpdatePackage.zip\"$"));
     EXPECT_TRUE(trace("^m_ProcessBar redraw value=100$"));
     EXPECT_TRUE(trace("^m_DownLoadText text=.* color=magenta$"));
     EXPECT_TRUE(trace("^m_OKCancelBtn title=.* enabled=0$"));
@@ -78,11 +82,12 @@ TEST_P(SheetCycle, BothPackagesDownloadThenTheSheetTheModemCallsFor) {
         }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modems, SheetCycle,
-                         ::testing::Values(SheetCase{"NoModem", false, false, "m_FirmwareCancelWnd"},
-                                           SheetCase{"ModemAndDashboardRunning", true, true, "m_CloseUIWnd"},
-                                           SheetCase{"Modem", true, false, "m_MakeSureModemWnd"}),
-                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Modems, SheetCycle,
+    ::testing::Values(SheetCase{"NoModem", false, false, "m_FirmwareCancelWnd"},
+                      SheetCase{"ModemAndDashboardRunning", true, true, "m_CloseUIWnd"},
+                      SheetCase{"Modem", true, false, "m_MakeSureModemWnd"}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(DownloadCycle, AFailedDownloadShowsItsLineAndOKEndsTheCycle) {
     setAgent("Faults", "FailDownloadAtPercent=50");
@@ -92,7 +97,8 @@ TEST_F(DownloadCycle, AFailedDownloadShowsItsLineAndOKEndsTheCycle) {
     start(steps);
     ASSERT_EQ(request(1), 0);
     ASSERT_TRUE(trace("^m_UpdateWnd hidden$"));
-    EXPECT_TRUE(trace("^m_ProcessInfoView text=.*" + literal(en("CM_UPDATER_CHECKSTATE_DOWNLOADFAILED_STR")) + "\"$"));
+    EXPECT_TRUE(trace("^m_ProcessInfoView text=.*" +
+                      literal(en("CM_UPDATER_CHECKSTATE_DOWNLOADFAILED_STR")) + "\"$"));
     EXPECT_TRUE(program.waitForLog("^Update:DownLoad failed!$"));
     for (const auto& line : agentJournal())
         EXPECT_NE(line, "StopDownload") << "a failed download is not stopped";
@@ -123,9 +129,10 @@ TEST_F(DownloadCycle, FiftyCyclesInARow) {
     setAgent("Faults", "SlowChunkMs=2000");
     std::vector<std::string> steps;
     for (int i = 0; i < 50; ++i) {
-        steps.insert(steps.end(), {"wait ^m_UpdateInfoWnd front$", "click m_InfoNextBtn",
-                                   "table m_PackageListView click 0 checkstate", "click m_UpdateBtn",
-                                   "click m_OKCancelBtn", "wait ^m_UpdateWnd hidden$"});
+        steps.insert(steps.end(),
+                     {"wait ^m_UpdateInfoWnd front$", "click m_InfoNextBtn",
+                      "table m_PackageListView click 0 checkstate", "click m_UpdateBtn",
+                      "click m_OKCancelBtn", "wait ^m_UpdateWnd hidden$"});
     }
     start(steps);
     for (std::size_t i = 1; i <= 50; ++i) {

@@ -67,7 +67,8 @@ TEST(Program, DoesNotStartWithoutTheAgentLibrary) {
     const std::string copy = root.path() + "/bin/tallowick";
     std::filesystem::copy_file(binDir() + "/tallowick", copy);
     std::string output;
-    const int code = runProgram({copy}, {{"TALLOWICK_ROOT", root.path()}, {"LD_LIBRARY_PATH", ""}}, 10, &output);
+    const int code =
+        runProgram({copy}, {{"TALLOWICK_ROOT", root.path()}, {"LD_LIBRARY_PATH", ""}}, 10, &output);
     EXPECT_EQ(code, 127);
     EXPECT_NE(output.find("libAgent.so"), std::string::npos) << output;
 }
@@ -75,9 +76,11 @@ TEST(Program, DoesNotStartWithoutTheAgentLibrary) {
 TEST(Program, SendToolFailsWhenNothingListens) {
     TempRoot root;
     std::string output;
-    EXPECT_EQ(runProgram({binDir() + "/tallowick-send", "CMD_ID:int=1"}, {{"TALLOWICK_ROOT", root.path()}},
-                         10, &output),
+    EXPECT_EQ(runProgram({binDir() + "/tallowick-send", "CMD_ID:int=1"},
+                         {{"TALLOWICK_ROOT", root.path()}}, 10, &output),
               1);
     EXPECT_NE(output.find("cannot connect"), std::string::npos) << output;
-    EXPECT_EQ(runProgram({binDir() + "/tallowick-send", "CMD_ID:int=x"}, {{"TALLOWICK_ROOT", root.path()}}), 2);
+    EXPECT_EQ(runProgram({binDir() + "/tallowick-send", "CMD_ID:int=x"},
+                         {{"TALLOWICK_ROOT", root.path()}}),
+              2);
 }

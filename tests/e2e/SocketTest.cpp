@@ -49,7 +49,8 @@ protected:
                 ::_exit(4);
             std::size_t done = 0;
             while (done < bytes.size()) {
-                const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+                const ssize_t n =
+                    ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
                 if (n <= 0)
                     ::_exit(5);
                 done += static_cast<std::size_t>(n);
@@ -81,7 +82,8 @@ protected:
 TEST_F(SocketTest, FramesFromAnotherProcessArriveInOrder) {
     std::string bytes;
     for (int i = 0; i < 20; ++i)
-        bytes += frameFor(i % 2 ? Dictionary{{"CMD_ID", 1}} : Dictionary{{"CMD_ID", 3}, {"DEVICE_STATE", false}});
+        bytes += frameFor(i % 2 ? Dictionary{{"CMD_ID", 1}}
+                                : Dictionary{{"CMD_ID", 3}, {"DEVICE_STATE", false}});
     const pid_t child = sendRaw(bytes);
     ASSERT_TRUE(runUntil([&] { return logSink->count("Init Command") == 10; }));
     EXPECT_EQ(wait(child), 0);
@@ -114,10 +116,13 @@ TEST_F(SocketTest, BadFramesAndForeignSendersAreRefusedAndTheNextMessageStillArr
         const char* logLine;
     };
     const Case cases[] = {
-        {"too many parameters", tooManyParameters, 0, "Message dropped: frame has 17 parameters, more than 16"},
+        {"too many parameters", tooManyParameters, 0,
+         "Message dropped: frame has 17 parameters, more than 16"},
         {"oversized", oversized, 0, "Message dropped: frame is larger than 1048576 bytes"},
-        {"truncated", good.substr(0, good.size() - 3), 0, "Message dropped: the sender closed in the middle of a frame"},
-        {"not a dictionary", notADictionary, 0, "Message dropped: its data is not a property-list dictionary"},
+        {"truncated", good.substr(0, good.size() - 3), 0,
+         "Message dropped: the sender closed in the middle of a frame"},
+        {"not a dictionary", notADictionary, 0,
+         "Message dropped: its data is not a property-list dictionary"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -150,9 +155,12 @@ TEST_F(SocketTest, ASenderOfAnotherUserCannotDeliver) {
 
 TEST_F(SocketTest, TheSendToolReportsWhetherItDelivered) {
     std::string error;
-    EXPECT_TRUE(platform::sendMessageEvent(fs, platform::makeMessageEvent(Dictionary{{"CMD_ID", 1}}), error)) << error;
+    EXPECT_TRUE(platform::sendMessageEvent(
+        fs, platform::makeMessageEvent(Dictionary{{"CMD_ID", 1}}), error))
+        << error;
     EXPECT_TRUE(logged("Init Command"));
     server.stop();
-    EXPECT_FALSE(platform::sendMessageEvent(fs, platform::makeMessageEvent(Dictionary{{"CMD_ID", 1}}), error));
+    EXPECT_FALSE(platform::sendMessageEvent(
+        fs, platform::makeMessageEvent(Dictionary{{"CMD_ID", 1}}), error));
     EXPECT_FALSE(error.empty());
 }

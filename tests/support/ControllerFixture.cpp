@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <stdexcept>
 #include <filesystem>
+#include <stdexcept>
 
 namespace tallowick::test {
 
 TempRoot::TempRoot() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallowick-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tallowick-test-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         throw std::runtime_error("cannot create a temporary root");
     m_path = pattern;
@@ -31,7 +32,9 @@ std::vector<std::string> TraceRecorder::lines() const {
     return *m_lines;
 }
 
-bool TraceRecorder::contains(const std::string& line) const { return count(line) > 0; }
+bool TraceRecorder::contains(const std::string& line) const {
+    return count(line) > 0;
+}
 
 std::size_t TraceRecorder::count(const std::string& line) const {
     std::lock_guard lock(*m_mutex);

@@ -40,7 +40,8 @@ public:
 
 private:
     std::shared_ptr<std::mutex> m_mutex = std::make_shared<std::mutex>();
-    std::shared_ptr<std::vector<std::string>> m_lines = std::make_shared<std::vector<std::string>>();
+    std::shared_ptr<std::vector<std::string>> m_lines =
+        std::make_shared<std::vector<std::string>>();
 };
 
 class ControllerFixture : public ::testing::Test {
@@ -58,7 +59,8 @@ protected:
 
     TempRoot root;
     platform::FileSystem fs{root.path()};
-    std::shared_ptr<platform::CaptureLogSink> logSink = std::make_shared<platform::CaptureLogSink>();
+    std::shared_ptr<platform::CaptureLogSink> logSink =
+        std::make_shared<platform::CaptureLogSink>();
     platform::Log log{logSink};
     platform::HeadlessMainLoop loop{platform::HeadlessMainLoop::Clock::Virtual};
     platform::StaticWorkspace workspace;

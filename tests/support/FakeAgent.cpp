@@ -26,7 +26,9 @@ void record(std::string call) {
 
 class Agent final : public UpdateAgentInterface {
 public:
-    void SetFilePath(char* path) override { record(std::string("SetFilePath ") + (path ? path : "")); }
+    void SetFilePath(char* path) override {
+        record(std::string("SetFilePath ") + (path ? path : ""));
+    }
     void Init() override { record("Init"); }
     void Update(_UpdateMode mode, _CLIENT_INFO info) override {
         {

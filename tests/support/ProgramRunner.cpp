@@ -60,8 +60,10 @@ pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, st
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                     0644);
     pid_t pid = -1;
     if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) != 0)
         pid = -1;
@@ -84,7 +86,8 @@ int waitFor(pid_t pid, double timeoutSeconds) {
 }
 
 std::string makeWorkDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallowick-run-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tallowick-run-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         return "/tmp";
     return pattern;
@@ -92,7 +95,9 @@ std::string makeWorkDir() {
 
 } // namespace
 
-std::string binDir() { return TALLOWICK_TEST_BIN_DIR; }
+std::string binDir() {
+    return TALLOWICK_TEST_BIN_DIR;
+}
 
 int runProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
                double timeoutSeconds, std::string* output) {
@@ -221,7 +226,9 @@ bool ProgramRunner::waitForLog(const std::string& pattern, double timeoutSeconds
     return waitForLine(m_work + "/stderr", std::regex(pattern), timeoutSeconds, true);
 }
 
-std::vector<std::string> ProgramRunner::traceLines() const { return readLines(m_work + "/trace"); }
+std::vector<std::string> ProgramRunner::traceLines() const {
+    return readLines(m_work + "/trace");
+}
 
 std::vector<std::string> ProgramRunner::logLines() const {
     std::vector<std::string> out;

@@ -21,7 +21,8 @@ int runProgram(const std::vector<std::string>& argv, const std::map<std::string,
 // A program running in the background for as long as the object lives.
 class BackgroundProgram {
 public:
-    BackgroundProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env);
+    BackgroundProgram(const std::vector<std::string>& argv,
+                      const std::map<std::string, std::string>& env);
     ~BackgroundProgram();
     BackgroundProgram(const BackgroundProgram&) = delete;
     BackgroundProgram& operator=(const BackgroundProgram&) = delete;

@@ -13,15 +13,16 @@ class AgentBridgeTest : public ControllerFixture {};
 
 TEST_F(AgentBridgeTest, SetsUpTheAgentInOrderAndPublishesTheController) {
     startController();
-    EXPECT_EQ(fakeagent::calls(),
-              (std::vector<std::string>{"GetUpdateAgentInterface", "RegisterCMUpdaterInterface",
-                                        "GetUpdateAgentInterface",
-                                        "SetFilePath /System/Library/ModemList/Update/UpdateCfg.ini",
-                                        "Init"}));
+    EXPECT_EQ(
+        fakeagent::calls(),
+        (std::vector<std::string>{
+            "GetUpdateAgentInterface", "RegisterCMUpdaterInterface", "GetUpdateAgentInterface",
+            "SetFilePath /System/Library/ModemList/Update/UpdateCfg.ini", "Init"}));
     const auto lines = logSink->lines();
     const std::vector<std::string> setUp(lines.begin(), lines.begin() + 3);
-    EXPECT_EQ(setUp, (std::vector<std::string>{"GetUpdateAgentInterface!", "Register CMUpdaterInterface!",
-                                               "GetUpdateAgentInterface!"}));
+    EXPECT_EQ(setUp,
+              (std::vector<std::string>{"GetUpdateAgentInterface!", "Register CMUpdaterInterface!",
+                                        "GetUpdateAgentInterface!"}));
     EXPECT_EQ(pUpdateControl.load(), control.get());
     EXPECT_EQ(control->m_UpdateState, STATE_IDLE);
     EXPECT_EQ(control->m_SelectedModule, MODULE_NONE);
@@ -47,11 +48,11 @@ TEST_F(AgentBridgeTest, CallbacksLogOnTheAgentThreadAndRunTheirWorkOnTheUIThread
         agent.DownloadFinished(true);
     });
     // The lines are written at once, on the calling thread; the work waits for the UI thread.
-    EXPECT_EQ(logSink->lines(),
-              (std::vector<std::string>{"Enter the download status:0", "Enter the download status:8",
-                                        "Enter the download status:3",
-                                        "Enter the call back finish function with result:0",
-                                        "Enter the call back finish function with result:1"}));
+    EXPECT_EQ(logSink->lines(), (std::vector<std::string>{
+                                    "Enter the download status:0", "Enter the download status:8",
+                                    "Enter the download status:3",
+                                    "Enter the call back finish function with result:0",
+                                    "Enter the call back finish function with result:1"}));
     EXPECT_EQ(windows.windowSet().m_WaitInfoView->string(), "");
     loop.runPending();
     EXPECT_EQ(windows.windowSet().m_WaitInfoView->string(),
@@ -76,8 +77,7 @@ TEST_F(AgentBridgeTest, DownloadReportsKeepTheirOrderAndAFloodIsCoalesced) {
     // One task drains everything that arrived, in order.
     EXPECT_EQ(loop.runPending(), 1u);
     const std::string failed = control->MapLangString("CM_UPDATER_CHECKSTATE_DOWNLOADFAILED_STR");
-    EXPECT_EQ(control->m_ProcessViewList,
-              (std::vector<std::string>{a, b, a, failed, a}));
+    EXPECT_EQ(control->m_ProcessViewList, (std::vector<std::string>{a, b, a, failed, a}));
     EXPECT_EQ(windows.windowSet().m_ProcessBar->doubleValue(), 7.0);
     EXPECT_TRUE(control->m_isDownfailed);
     // The bar took the flood's last value before the failure set it to 100.

@@ -11,15 +11,15 @@ TEST(ClientInfo, FieldsHoldAtMost63BytesCutAtACharacterBoundary) {
         std::string input;
         std::string stored;
     };
-    const std::string e9 = "\xC3\xA9";  // é, two bytes
+    const std::string e9 = "\xC3\xA9";      // é, two bytes
     const std::string han = "\xE4\xB8\xAD"; // 中, three bytes
     const Case cases[] = {
         {"", ""},
         {std::string(63, 'a'), std::string(63, 'a')},
         {std::string(64, 'a'), std::string(63, 'a')},
         {std::string(200, 'b'), std::string(63, 'b')},
-        {std::string(62, 'a') + e9, std::string(62, 'a')},          // é would need bytes 62-63
-        {std::string(61, 'a') + e9, std::string(61, 'a') + e9},      // fits exactly
+        {std::string(62, 'a') + e9, std::string(62, 'a')},      // é would need bytes 62-63
+        {std::string(61, 'a') + e9, std::string(61, 'a') + e9}, // fits exactly
         {std::string(61, 'a') + han, std::string(61, 'a')},
         {std::string(60, 'a') + han + "z", std::string(60, 'a') + han},
         {std::string("ab\0cd", 5), "ab"},

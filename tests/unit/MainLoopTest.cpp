@@ -30,7 +30,9 @@ TEST(MainLoop, TasksPostedFromOtherThreadsRunOnTheLoopInOrder) {
 TEST(MainLoop, VirtualClockFiresTimersInOrderUntilInvalidated) {
     HeadlessMainLoop loop(HeadlessMainLoop::Clock::Virtual);
     std::vector<std::string> fired;
-    auto repeating = loop.scheduleTimer(1.0, true, [&](Timer&) { fired.push_back("tick@" + std::to_string(static_cast<int>(loop.now()))); });
+    auto repeating = loop.scheduleTimer(1.0, true, [&](Timer&) {
+        fired.push_back("tick@" + std::to_string(static_cast<int>(loop.now())));
+    });
     loop.scheduleTimer(2.5, false, [&](Timer&) { fired.push_back("once"); });
     loop.advance(0.5);
     EXPECT_TRUE(fired.empty());

@@ -11,7 +11,11 @@ namespace {
 
 class MessageChannelTest : public ControllerFixture {
 protected:
-    MessageChannelTest() { startController(); logSink->clear(); fakeagent::reset(); }
+    MessageChannelTest() {
+        startController();
+        logSink->clear();
+        fakeagent::reset();
+    }
 
     platform::AppleEvent eventWith(const std::string& data, const char* cls = "GURL",
                                    const char* id = "GURL") {
@@ -108,7 +112,8 @@ TEST_F(MessageChannelTest, DropsEventsThatAreNotUsableMessagesWithALogLine) {
         {"other event class", eventWith(good, "XURL", "GURL"), false},
         {"no UCMS parameter", noParameter, true},
         {"not a property list", eventWith("hello"), true},
-        {"an array, not a dictionary", eventWith(plist::toXml(Value(plist::Array{Value(1)}))), true},
+        {"an array, not a dictionary", eventWith(plist::toXml(Value(plist::Array{Value(1)}))),
+         true},
         {"truncated XML", eventWith(good.substr(0, good.size() / 2)), true},
     };
     for (const auto& c : cases) {
@@ -143,9 +148,9 @@ TEST_F(MessageChannelTest, DropsMessagesWithValuesOfTheWrongType) {
         send(message);
         EXPECT_EQ(control->m_UpdateState, STATE_IDLE);
         EXPECT_FALSE(windows.window("m_WaitWnd")->isVisible());
-        EXPECT_EQ(logSink->lines(), std::vector<std::string>{"Message dropped: the value of " +
-                                                             std::string(c.key) +
-                                                             " has the wrong type"});
+        EXPECT_EQ(logSink->lines(),
+                  std::vector<std::string>{"Message dropped: the value of " + std::string(c.key) +
+                                           " has the wrong type"});
     }
     EXPECT_TRUE(fakeagent::updateCalls().empty());
 }
@@ -154,5 +159,6 @@ TEST_F(MessageChannelTest, TwoMessagesAreHandledInTheOrderSent) {
     channel.deliver(platform::makeMessageEvent(updateMessage(1)));
     channel.deliver(platform::makeMessageEvent(Dictionary{{"CMD_ID", 1}}));
     EXPECT_EQ(logSink->lines(),
-              (std::vector<std::string>{"Update Command", "quorlan:Deal the Init message", "Init Command"}));
+              (std::vector<std::string>{"Update Command", "quorlan:Deal the Init message",
+                                        "Init Command"}));
 }

@@ -63,7 +63,8 @@ TEST(PlistCodec, RoundTripsEveryKindAndKeepsOrder) {
     std::vector<std::string> keys;
     for (const auto& [key, value] : *parsed->asDictionary())
         keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"zeta", "alpha", "big", "real", "flag", "list", "data"}));
+    EXPECT_EQ(keys,
+              (std::vector<std::string>{"zeta", "alpha", "big", "real", "flag", "list", "data"}));
 }
 
 TEST(PlistCodec, RefusesWhatIsNotAPropertyList) {

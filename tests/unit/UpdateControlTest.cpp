@@ -175,7 +175,8 @@ TEST_F(UpdateControlTest, ResetReturnsToIdleAndEmptiesWhatTheStateHeld) {
         control->m_SelectedModule = MODULE_BOTH;
         control->m_DescriptDic = Dictionary{{"Version", "2"}};
         control->m_SelectDic = Dictionary{{"Version", "2"}};
-        control->m_PackageList = plist::Array{Value(Dictionary{{"Filename", "CMUpdatePackage.zip"}})};
+        control->m_PackageList =
+            plist::Array{Value(Dictionary{{"Filename", "CMUpdatePackage.zip"}})};
         control->m_PackageInfo = "text";
         windows.windowSet().m_PackageInfoView->setString("text");
         windows.windowSet().m_ProcessBar->setDoubleValue(55);
@@ -210,9 +211,12 @@ TEST_F(UpdateControlTest, CompatibleDeviceNeedsAPresentModemOfExactlyThePackages
         bool compatible;
     };
     const Case cases[] = {
-        {true, "QV230", "QV230", true},   {true, "QV230", "QV230 ", false},
-        {true, "QV230", "qv230", false},  {false, "QV230", "QV230", false},
-        {true, "", "", true},             {false, "", "", false},
+        {true, "QV230", "QV230", true},
+        {true, "QV230", "QV230 ", false},
+        {true, "QV230", "qv230", false},
+        {false, "QV230", "QV230", false},
+        {true, "", "", true},
+        {false, "", "", false},
     };
     for (const auto& c : cases) {
         control->m_haveDevice = c.have;
@@ -221,7 +225,8 @@ TEST_F(UpdateControlTest, CompatibleDeviceNeedsAPresentModemOfExactlyThePackages
         EXPECT_EQ(control->HaveCompatibleDevice(), c.compatible)
             << c.have << " '" << c.device << "' '" << c.package << "'";
     }
-    EXPECT_FALSE(control->HaveFirmwareWithInfo(Dictionary{{"Filename", "FirmwareUpdatePackage.zip"}}));
+    EXPECT_FALSE(
+        control->HaveFirmwareWithInfo(Dictionary{{"Filename", "FirmwareUpdatePackage.zip"}}));
     EXPECT_FALSE(control->HaveUIWithInfo(Dictionary{{"Filename", "CMUpdatePackage.zip"}}));
 }
 
@@ -246,5 +251,6 @@ TEST(RunningApplicationLockTest, AnnouncesTheApplicationWhileHeld) {
         platform::RunningApplicationLock second(fs, "com.brenlo.USBMODEM");
         EXPECT_FALSE(second.held()) << "one instance holds the lock";
     }
-    EXPECT_TRUE(workspace.launchedApplications().empty()) << "a lock file left behind is not a running app";
+    EXPECT_TRUE(workspace.launchedApplications().empty())
+        << "a lock file left behind is not a running app";
 }

@@ -23,7 +23,8 @@ void setClientInfoField(char (&field)[kClientInfoFieldBytes], std::string_view t
 _CLIENT_INFO copyClientInfo(const _CLIENT_INFO& info) {
     _CLIENT_INFO copy;
     std::memset(&copy, 0, sizeof copy);
-    auto copyField = [](char (&to)[kClientInfoFieldBytes], const char (&from)[kClientInfoFieldBytes]) {
+    auto copyField = [](char(&to)[kClientInfoFieldBytes],
+                        const char(&from)[kClientInfoFieldBytes]) {
         const std::size_t n = strnlen(from, kClientInfoFieldBytes - 1);
         std::memcpy(to, from, n);
         to[n] = '\0';

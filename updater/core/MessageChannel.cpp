@@ -22,11 +22,11 @@ struct KeyRule {
 // The keys each command reads and what their values must be. Numbers (integers, reals and
 // booleans) may also come as strings, which read through Foundation's conversions.
 constexpr KeyRule kUpdateKeys[] = {
-    {"UI_Language", KeyKind::String}, {"OS", KeyKind::String},
-    {"DEVICE_TYPE", KeyKind::String}, {"UI_VERSION", KeyKind::String},
-    {"FW_VERSION", KeyKind::String},  {"UNSIGNED_ID", KeyKind::String},
+    {"UI_Language", KeyKind::String},  {"OS", KeyKind::String},
+    {"DEVICE_TYPE", KeyKind::String},  {"UI_VERSION", KeyKind::String},
+    {"FW_VERSION", KeyKind::String},   {"UNSIGNED_ID", KeyKind::String},
     {"CLIENT_GROUP", KeyKind::String}, {"LANGUAGE", KeyKind::String},
-    {"EXTERN_PARA", KeyKind::String}, {"UPDATE_MODE", KeyKind::Number},
+    {"EXTERN_PARA", KeyKind::String},  {"UPDATE_MODE", KeyKind::Number},
     {"DEVICE_STATE", KeyKind::Number},
 };
 constexpr KeyRule kDeviceStateKeys[] = {{"DEVICE_STATE", KeyKind::Number},
@@ -73,7 +73,8 @@ void UpdateControl::awakeFromNib() {
 
 void UpdateControl::applicationWillFinishLaunching() {
     m_platform.messageChannel.setEventHandler(
-        kGURL, kGURL, [this](const platform::AppleEvent& event) { handleAppleEvent(event, nullptr); });
+        kGURL, kGURL,
+        [this](const platform::AppleEvent& event) { handleAppleEvent(event, nullptr); });
 }
 
 void UpdateControl::handleAppleEvent(const platform::AppleEvent& event, platform::AppleEvent*) {

@@ -12,7 +12,9 @@ UCInterface::UCInterface(platform::MainLoop& mainLoop, platform::Log& log)
     GetAgent();
 }
 
-UCInterface::~UCInterface() { ::UnInit(); }
+UCInterface::~UCInterface() {
+    ::UnInit();
+}
 
 void UCInterface::RegisterSelf() {
     ::RegisterCMUpdaterInterface(*this);
@@ -56,7 +58,9 @@ void UCInterface::StopDownload() {
         m_agent->StopDownload();
 }
 
-void UCInterface::HaveNewVsersion() { enqueue(NewVersion{}); }
+void UCInterface::HaveNewVsersion() {
+    enqueue(NewVersion{});
+}
 
 void UCInterface::SetNowDownloadStatus(_CheckVersionState state) {
     m_log.NSLog("Enter the download status:%d", static_cast<int>(state));

@@ -167,9 +167,13 @@ bool UpdateControl::HaveCompatibleDevice() {
     return m_haveDevice && m_DeviceType == m_PackageDeviceType;
 }
 
-bool UpdateControl::HaveFirmwareWithInfo(const plist::Dictionary&) { return false; }
+bool UpdateControl::HaveFirmwareWithInfo(const plist::Dictionary&) {
+    return false;
+}
 
-bool UpdateControl::HaveUIWithInfo(const plist::Dictionary&) { return false; }
+bool UpdateControl::HaveUIWithInfo(const plist::Dictionary&) {
+    return false;
+}
 
 bool UpdateControl::isProcExist(const std::string& bundleIdentifier) {
     for (const auto& app : m_platform.workspace.launchedApplications()) {

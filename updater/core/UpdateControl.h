@@ -61,7 +61,8 @@ enum : std::int32_t {
     CMD_UE_RESULT = 7,
 };
 
-inline constexpr const char* kDescriptionPath = "/System/Library/Auto_Update/download/Description.xml";
+inline constexpr const char* kDescriptionPath =
+    "/System/Library/Auto_Update/download/Description.xml";
 inline constexpr const char* kUserSelectionPath =
     "/System/Library/Auto_Update/download/UserSelection.xml";
 inline constexpr const char* kAgentConfigPath = "/System/Library/ModemList/Update/UpdateCfg.ini";
@@ -124,8 +125,7 @@ public:
     // ---- module selection table ----------------------------------------------------------------
     int numberOfRowsInTableView(platform::PackageTable& table) override;
     plist::Value tableViewObjectValueForTableColumnRow(platform::PackageTable& table,
-                                                      const std::string& column,
-                                                      int row) override;
+                                                       const std::string& column, int row) override;
     void tableViewWillDisplayCellForTableColumnRow(platform::PackageTable& table,
                                                    std::string& cellTitle,
                                                    const std::string& column, int row) override;
@@ -158,7 +158,8 @@ public:
     bool UpdateUIProcess(double fraction, int processState);
     bool UpdateUIResult(int result);
 
-    // ---- confirmation sheets ----------------------------------------------------------------------
+    // ---- confirmation sheets
+    // ----------------------------------------------------------------------
     void CancelFirmwareUpdate(platform::Control* sender);
     void CloseUIOK(platform::Control* sender);
     void CloseUICancel(platform::Control* sender);
@@ -166,7 +167,8 @@ public:
     void MakeSureCancel(platform::Control* sender);
     void ReInsertModemOK(platform::Control* sender);
 
-    // ---- firmware flashing -----------------------------------------------------------------------
+    // ---- firmware flashing
+    // -----------------------------------------------------------------------
     bool UpdateFWProcess(double percent, int stage);
     bool UpdateFWResult(int result);
 

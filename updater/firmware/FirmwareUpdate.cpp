@@ -4,8 +4,12 @@
 
 namespace tallowick {
 
-bool UpdateControl::UpdateFWProcess(double, int) { return false; }
+bool UpdateControl::UpdateFWProcess(double, int) {
+    return false;
+}
 
-bool UpdateControl::UpdateFWResult(int) { return false; }
+bool UpdateControl::UpdateFWResult(int) {
+    return false;
+}
 
 } // namespace tallowick

@@ -4,7 +4,6 @@
 
 extern "C" {
 
-
 struct _IDownloadEvent {
     void* NotifyUIChange;
     void* CallbackFun_Open;

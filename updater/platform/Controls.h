@@ -71,13 +71,12 @@ public:
     virtual ~TableDataSource() = default;
     virtual int numberOfRowsInTableView(PackageTable& table) = 0;
     virtual plist::Value tableViewObjectValueForTableColumnRow(PackageTable& table,
-                                                              const std::string& column,
-                                                              int row) = 0;
+                                                               const std::string& column,
+                                                               int row) = 0;
     // Lets the delegate set the tick column's cell title before the cell is shown.
     virtual void tableViewWillDisplayCellForTableColumnRow(PackageTable& table,
                                                            std::string& cellTitle,
-                                                           const std::string& column,
-                                                           int row) = 0;
+                                                           const std::string& column, int row) = 0;
     virtual void tableViewSelectionDidChange(PackageTable& table) = 0;
     virtual bool tableViewShouldEditTableColumnRow(PackageTable& table, const std::string& column,
                                                    int row) = 0;

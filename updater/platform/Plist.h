@@ -116,13 +116,27 @@ private:
 };
 
 // Defined here, where Value is complete.
-inline void Dictionary::clear() { m_entries.clear(); }
-inline std::size_t Dictionary::size() const { return m_entries.size(); }
-inline bool Dictionary::empty() const { return m_entries.empty(); }
-inline Dictionary::const_iterator Dictionary::begin() const { return m_entries.begin(); }
-inline Dictionary::const_iterator Dictionary::end() const { return m_entries.end(); }
-inline Dictionary::iterator Dictionary::begin() { return m_entries.begin(); }
-inline Dictionary::iterator Dictionary::end() { return m_entries.end(); }
+inline void Dictionary::clear() {
+    m_entries.clear();
+}
+inline std::size_t Dictionary::size() const {
+    return m_entries.size();
+}
+inline bool Dictionary::empty() const {
+    return m_entries.empty();
+}
+inline Dictionary::const_iterator Dictionary::begin() const {
+    return m_entries.begin();
+}
+inline Dictionary::const_iterator Dictionary::end() const {
+    return m_entries.end();
+}
+inline Dictionary::iterator Dictionary::begin() {
+    return m_entries.begin();
+}
+inline Dictionary::iterator Dictionary::end() {
+    return m_entries.end();
+}
 
 // Foundation's string conversions, usable on any text.
 int stringIntValue(std::string_view text);

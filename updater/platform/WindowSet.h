@@ -21,7 +21,7 @@ public:
 
 // One expansion per control, so that backends, the trace and the outlet connections all
 // follow the same list.
-#define TALLOWICK_WINDOWS(X)                                                                      \
+#define TALLOWICK_WINDOWS(X)                                                                       \
     X(m_WaitWnd)                                                                                   \
     X(m_UpdateInfoWnd)                                                                             \
     X(m_ModuleSelWnd)                                                                              \
@@ -31,7 +31,7 @@ public:
     X(m_MakeSureModemWnd)                                                                          \
     X(m_ReInsertModemWnd)
 
-#define TALLOWICK_BUTTONS(X)                                                                      \
+#define TALLOWICK_BUTTONS(X)                                                                       \
     X(m_WaitOKBtn)                                                                                 \
     X(m_InfoCancelBtn)                                                                             \
     X(m_InfoNextBtn)                                                                               \
@@ -46,13 +46,13 @@ public:
     X(m_MakeSureCancelBtn)                                                                         \
     X(m_ReInsertModemOK)
 
-#define TALLOWICK_TEXTVIEWS(X)                                                                    \
+#define TALLOWICK_TEXTVIEWS(X)                                                                     \
     X(m_WaitInfoView)                                                                              \
     X(m_PackageInfoView)                                                                           \
     X(m_InfoView)                                                                                  \
     X(m_ProcessInfoView)
 
-#define TALLOWICK_LABELS(X)                                                                       \
+#define TALLOWICK_LABELS(X)                                                                        \
     X(m_ElapseTime)                                                                                \
     X(m_DownLoadText)                                                                              \
     X(m_UpdateFWText)                                                                              \

@@ -24,11 +24,12 @@ using namespace tallowick;
 namespace {
 
 int usage(const std::string& problem) {
-    std::fprintf(stderr,
-                 "tallowick-send: %s\n"
-                 "usage: tallowick-send [--class CODE] [--id CODE] [--plist FILE] [--data FILE]\n"
-                 "                      [KEY=VALUE | KEY:int=N | KEY:real=X | KEY:bool=true|false]...\n",
-                 problem.c_str());
+    std::fprintf(
+        stderr,
+        "tallowick-send: %s\n"
+        "usage: tallowick-send [--class CODE] [--id CODE] [--plist FILE] [--data FILE]\n"
+        "                      [KEY=VALUE | KEY:int=N | KEY:real=X | KEY:bool=true|false]...\n",
+        problem.c_str());
     return 2;
 }
 

@@ -22,8 +22,8 @@ int UpdateControl::numberOfRowsInTableView(platform::PackageTable&) {
 }
 
 plist::Value UpdateControl::tableViewObjectValueForTableColumnRow(platform::PackageTable&,
-                                                                 const std::string& column,
-                                                                 int row) {
+                                                                  const std::string& column,
+                                                                  int row) {
     const plist::Dictionary* entry = entryAt(m_PackageList, row);
     if (!entry)
         return {};

@@ -65,7 +65,8 @@ TEST_F(AgentEventsTest, CheckStatesAreIgnoredWhenIdleCanceledOrUnknown) {
     control->m_UpdateState = STATE_DOWNLOADING;
     set().m_WaitWnd->orderOut();
     control->ManualUpdateState(2);
-    EXPECT_EQ(set().m_WaitInfoView->string(), control->MapLangString("CM_UPDATER_CHECKSTATE_SERVICEVERSION_STR"));
+    EXPECT_EQ(set().m_WaitInfoView->string(),
+              control->MapLangString("CM_UPDATER_CHECKSTATE_SERVICEVERSION_STR"));
     EXPECT_FALSE(set().m_WaitWnd->isVisible());
 }
 
@@ -104,8 +105,8 @@ TEST_F(AgentEventsTest, ASuccessfulDownloadGoesOnByModuleAndModem) {
         {"dashboard only", {1}, false, "", false, nullptr},
         {"nothing known", {2}, true, "QV230", false, nullptr},
     };
-    const std::vector<Package> packages{{"FirmwareUpdatePackage.zip"}, {"CMUpdatePackage.zip"},
-                                        {"Other.zip"}};
+    const std::vector<Package> packages{
+        {"FirmwareUpdatePackage.zip"}, {"CMUpdatePackage.zip"}, {"Other.zip"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         for (const char* w : {"m_FirmwareCancelWnd", "m_CloseUIWnd", "m_MakeSureModemWnd"})

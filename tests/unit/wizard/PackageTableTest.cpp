@@ -16,7 +16,8 @@ protected:
         logSink->clear();
     }
     bool ticked(int row) const {
-        return control->m_PackageList[static_cast<std::size_t>(row)].asDictionary()->boolValue("checkstate");
+        return control->m_PackageList[static_cast<std::size_t>(row)].asDictionary()->boolValue(
+            "checkstate");
     }
     std::size_t enableLines() const { return logSink->count("the updateEnableValue:1"); }
 };
@@ -25,10 +26,11 @@ protected:
 
 TEST_F(PackageTableTest, ShowsOneRowPerPackageWithItsFileNameOnTheCheckBox) {
     EXPECT_TRUE(traced.contains("m_PackageListView reload rows=2"));
-    EXPECT_TRUE(traced.contains("row=0 checkstate=0 title=\"FirmwareUpdatePackage.zip\" Version=\"FW 2.0\" "
-                                "Size=\"1024\" PriorityFlag=\"1\"") ||
-                traced.contains("m_PackageListView row=0 checkstate=0 title=\"FirmwareUpdatePackage.zip\" "
-                                "Version=\"FW 2.0\" Size=\"1024\" PriorityFlag=\"1\""));
+    EXPECT_TRUE(
+        traced.contains("row=0 checkstate=0 title=\"FirmwareUpdatePackage.zip\" Version=\"FW 2.0\" "
+                        "Size=\"1024\" PriorityFlag=\"1\"") ||
+        traced.contains("m_PackageListView row=0 checkstate=0 title=\"FirmwareUpdatePackage.zip\" "
+                        "Version=\"FW 2.0\" Size=\"1024\" PriorityFlag=\"1\""));
     logSink->clear();
     set().m_PackageListView->reloadData();
     EXPECT_TRUE(logSink->contains("QN:The array number item:2"));
@@ -43,8 +45,9 @@ TEST_F(PackageTableTest, TickingAndUntickingAsAUserClicks) {
     EXPECT_TRUE(ticked(0));
     EXPECT_EQ(enableLines(), 1u);
     EXPECT_TRUE(set().m_UpdateBtn->isEnabled());
-    EXPECT_TRUE(traced.contains("m_PackageListView row=0 checkstate=1 title=\"FirmwareUpdatePackage.zip\" "
-                                "Version=\"FW 2.0\" Size=\"1024\" PriorityFlag=\"1\""));
+    EXPECT_TRUE(
+        traced.contains("m_PackageListView row=0 checkstate=1 title=\"FirmwareUpdatePackage.zip\" "
+                        "Version=\"FW 2.0\" Size=\"1024\" PriorityFlag=\"1\""));
 
     logSink->clear();
     tick(1); // two ticked: one line per ticked package
@@ -89,8 +92,9 @@ TEST_F(PackageTableTest, AnEditedCellShowsTheStoredValueAgain) {
     EXPECT_EQ(control->m_PackageList[0].asDictionary()->stringValue("Version"), "FW 2.0");
     traced.clear();
     set().m_PackageListView->reloadData();
-    EXPECT_TRUE(traced.contains("m_PackageListView row=0 checkstate=0 title=\"FirmwareUpdatePackage.zip\" "
-                                "Version=\"FW 2.0\" Size=\"1024\" PriorityFlag=\"1\""));
+    EXPECT_TRUE(
+        traced.contains("m_PackageListView row=0 checkstate=0 title=\"FirmwareUpdatePackage.zip\" "
+                        "Version=\"FW 2.0\" Size=\"1024\" PriorityFlag=\"1\""));
 }
 
 TEST_F(PackageTableTest, AHiddenTableCannotBeClicked) {

@@ -77,8 +77,11 @@ TEST_F(ProgressDisplayTest, TheClockShowsHoursMinutesAndSecondsWithoutWrapping) 
         double seconds;
         const char* shown;
     };
-    const Case cases[] = {{0.4, "00:00:00"}, {59.99, "00:00:59"}, {3725.9, "01:02:05"},
-                          {360000, "100:00:00"}, {86399, "23:59:59"}};
+    const Case cases[] = {{0.4, "00:00:00"},
+                          {59.99, "00:00:59"},
+                          {3725.9, "01:02:05"},
+                          {360000, "100:00:00"},
+                          {86399, "23:59:59"}};
     for (const auto& c : cases) {
         control->m_StartTime = loop.now() - c.seconds;
         control->UpdateElapseTime(*loop.scheduleTimer(1, false, [](platform::Timer&) {}));

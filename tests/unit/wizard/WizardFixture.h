@@ -36,9 +36,11 @@ protected:
             entry.set("checkstate", false);
             control->m_PackageList.push_back(entry);
         }
-        control->m_DescriptDic = plist::Dictionary{
-            {"Version", "2.0"}, {"Description", "new"}, {"Device", "QV230"}, {"UpdateFile", files},
-            {"Server", plist::Array{}}};
+        control->m_DescriptDic = plist::Dictionary{{"Version", "2.0"},
+                                                   {"Description", "new"},
+                                                   {"Device", "QV230"},
+                                                   {"UpdateFile", files},
+                                                   {"Server", plist::Array{}}};
         control->m_PackageDeviceType = "QV230";
         control->m_UpdateState = STATE_NEW_VERSION;
         set().m_UpdateBtn->setEnabled(false);
@@ -60,7 +62,8 @@ protected:
 
     std::vector<std::string> selectedFilenames() const {
         std::vector<std::string> names;
-        if (const plist::Value* files = control->m_SelectDic.find("UpdateFile"); files && files->asArray())
+        if (const plist::Value* files = control->m_SelectDic.find("UpdateFile");
+            files && files->asArray())
             for (const auto& f : *files->asArray())
                 names.push_back(f.asDictionary()->stringValue("Filename"));
         return names;

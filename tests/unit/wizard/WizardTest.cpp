@@ -57,13 +57,26 @@ TEST_F(WizardTest, UpdateSumsTheTickedModulesAndSelectsWhatIsDownloaded) {
     const Case cases[] = {
         {"firmware", {kFirmware, kDashboard}, {0}, MODULE_FIRMWARE, {kFirmware.filename}},
         {"dashboard", {kFirmware, kDashboard}, {1}, MODULE_CM, {kDashboard.filename}},
-        {"both", {kFirmware, kDashboard}, {0, 1}, MODULE_BOTH, {kFirmware.filename, kDashboard.filename}},
-        {"two firmware packages", {kFirmware, kFirmware}, {0, 1}, MODULE_CM,
+        {"both",
+         {kFirmware, kDashboard},
+         {0, 1},
+         MODULE_BOTH,
+         {kFirmware.filename, kDashboard.filename}},
+        {"two firmware packages",
+         {kFirmware, kFirmware},
+         {0, 1},
+         MODULE_CM,
          {kFirmware.filename, kFirmware.filename}},
-        {"two dashboard packages", {kDashboard, kDashboard}, {0, 1}, MODULE_NONE,
+        {"two dashboard packages",
+         {kDashboard, kDashboard},
+         {0, 1},
+         MODULE_NONE,
          {kDashboard.filename, kDashboard.filename}},
         {"another file name", {kOther, kDashboard}, {0}, MODULE_NONE, {kOther.filename}},
-        {"another file and firmware", {kFirmware, kOther}, {0, 1}, MODULE_FIRMWARE,
+        {"another file and firmware",
+         {kFirmware, kOther},
+         {0, 1},
+         MODULE_FIRMWARE,
          {kFirmware.filename, kOther.filename}},
     };
     for (const auto& c : cases) {
@@ -76,7 +89,8 @@ TEST_F(WizardTest, UpdateSumsTheTickedModulesAndSelectsWhatIsDownloaded) {
         EXPECT_EQ(selectedFilenames(), c.selected);
         EXPECT_EQ(control->m_UpdateState, STATE_DOWNLOADING);
         EXPECT_EQ(fakeagent::calls(), std::vector<std::string>{"Download"});
-        EXPECT_TRUE(fs.fileExists(kUserSelectionPath) || !fs.isDirectory("/System/Library/Auto_Update/download"));
+        EXPECT_TRUE(fs.fileExists(kUserSelectionPath) ||
+                    !fs.isDirectory("/System/Library/Auto_Update/download"));
         // The update window shows the start of the download.
         EXPECT_TRUE(set().m_UpdateWnd->isVisible());
         EXPECT_FALSE(set().m_ModuleSelWnd->isVisible());
@@ -105,8 +119,11 @@ TEST_F(WizardTest, UpdateWindowOpensInItsOrder) {
     };
     const std::string cancel = control->MapLangString("CM_UPDATER_STR_CANCEL");
     EXPECT_LT(at("m_ModuleSelWnd hidden"), at("m_OKCancelBtn title=\"" + cancel + "\" enabled=0"));
-    EXPECT_LT(at("m_OKCancelBtn title=\"" + cancel + "\" enabled=0"), at("m_ProcessBar redraw value=0"));
-    EXPECT_LT(at("m_ProcessBar redraw value=0"), at("m_DownLoadText text=\"" + set().m_DownLoadText->stringValue() + "\" color=magenta"));
+    EXPECT_LT(at("m_OKCancelBtn title=\"" + cancel + "\" enabled=0"),
+              at("m_ProcessBar redraw value=0"));
+    EXPECT_LT(
+        at("m_ProcessBar redraw value=0"),
+        at("m_DownLoadText text=\"" + set().m_DownLoadText->stringValue() + "\" color=magenta"));
     EXPECT_LT(at("m_UpdateWnd front"), at("m_UpdateWnd key"));
     EXPECT_LT(at("m_UpdateWnd key"), lastAt("m_OKCancelBtn title=\"" + cancel + "\" enabled=1"));
     EXPECT_EQ(lastAt("m_OKCancelBtn title=\"" + cancel + "\" enabled=1"),
@@ -154,7 +171,8 @@ TEST_F(WizardTest, CancelRefusesTheOfferAndEndsTheCycle) {
         offer({kFirmware});
         if (std::string(where) == "selection")
             click("m_InfoNextBtn");
-        ASSERT_TRUE(click(std::string(where) == "selection" ? "m_SelCancelBtn" : "m_InfoCancelBtn"));
+        ASSERT_TRUE(
+            click(std::string(where) == "selection" ? "m_SelCancelBtn" : "m_InfoCancelBtn"));
         EXPECT_EQ(fakeagent::calls(), std::vector<std::string>{"RefuseDownload"});
         EXPECT_EQ(control->m_UpdateState, STATE_IDLE);
         EXPECT_TRUE(control->m_PackageList.empty());

@@ -67,9 +67,13 @@ double HeadlessMainLoop::now() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
 }
 
-bool HeadlessMainLoop::isUIThread() const { return std::this_thread::get_id() == m_uiThread.load(); }
+bool HeadlessMainLoop::isUIThread() const {
+    return std::this_thread::get_id() == m_uiThread.load();
+}
 
-void HeadlessMainLoop::bindToCurrentThread() { m_uiThread = std::this_thread::get_id(); }
+void HeadlessMainLoop::bindToCurrentThread() {
+    m_uiThread = std::this_thread::get_id();
+}
 
 bool HeadlessMainLoop::runOneTask() {
     Task task;
@@ -152,8 +156,9 @@ bool HeadlessMainLoop::runUntil(const std::function<bool()>& done, double timeou
             return false;
         auto wakeAt = deadline;
         if (m_clock == Clock::Real && !m_timers.empty()) {
-            const auto due = m_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                           std::chrono::duration<double>(nextTimerDue()));
+            const auto due =
+                m_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(nextTimerDue()));
             wakeAt = std::min(wakeAt, due);
         }
         m_wake.wait_until(lock, wakeAt, [&] { return !m_tasks.empty(); });
@@ -173,8 +178,9 @@ void HeadlessMainLoop::run() {
         if (std::isinf(due)) {
             m_wake.wait(lock, [&] { return !m_tasks.empty() || m_quit.load(); });
         } else {
-            const auto at = m_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                          std::chrono::duration<double>(due));
+            const auto at =
+                m_start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(due));
             m_wake.wait_until(lock, at, [&] { return !m_tasks.empty() || m_quit.load(); });
         }
     }

@@ -247,8 +247,8 @@ public:
         m_clickedColumn = m_clickedRow >= 0 ? columnWithIdentifier(columnIdentifier) : -1;
         if (m_clickedRow < 0)
             m_clickedColumn = columnWithIdentifier(columnIdentifier);
-        emit("click row=" + std::to_string(m_clickedRow) + " column=" +
-             std::to_string(m_clickedColumn));
+        emit("click row=" + std::to_string(m_clickedRow) +
+             " column=" + std::to_string(m_clickedColumn));
         // A click on a row selects it, as the table does before sending its action.
         if (m_clickedRow >= 0)
             select(m_clickedRow);
@@ -285,7 +285,8 @@ private:
     std::string describeRow(int row) {
         std::string line = "row=" + std::to_string(row);
         for (const auto& column : m_columns) {
-            const plist::Value value = m_source->tableViewObjectValueForTableColumnRow(*this, column, row);
+            const plist::Value value =
+                m_source->tableViewObjectValueForTableColumnRow(*this, column, row);
             if (column == "checkstate") {
                 std::string title;
                 m_source->tableViewWillDisplayCellForTableColumnRow(*this, title, column, row);
@@ -328,7 +329,8 @@ private:
     HeadlessWindowSet& m_owner;
 };
 
-HeadlessWindowSet::HeadlessWindowSet(MainLoop& loop, Trace& trace, std::function<void()> onTerminate)
+HeadlessWindowSet::HeadlessWindowSet(MainLoop& loop, Trace& trace,
+                                     std::function<void()> onTerminate)
     : m_loop(loop), m_trace(trace), m_application(std::make_unique<HeadlessApplication>(*this)) {
     m_application->m_onTerminate = std::move(onTerminate);
     auto make = [&](auto tag, const char* name) {
@@ -338,12 +340,24 @@ HeadlessWindowSet::HeadlessWindowSet(MainLoop& loop, Trace& trace, std::function
         m_controls.emplace(name, std::move(control));
         return raw;
     };
-    struct W { using type = HeadlessWindow; };
-    struct B { using type = HeadlessButton; };
-    struct V { using type = HeadlessTextView; };
-    struct L { using type = HeadlessLabel; };
-    struct P { using type = HeadlessProgressBar; };
-    struct T { using type = HeadlessPackageTable; };
+    struct W {
+        using type = HeadlessWindow;
+    };
+    struct B {
+        using type = HeadlessButton;
+    };
+    struct V {
+        using type = HeadlessTextView;
+    };
+    struct L {
+        using type = HeadlessLabel;
+    };
+    struct P {
+        using type = HeadlessProgressBar;
+    };
+    struct T {
+        using type = HeadlessPackageTable;
+    };
 #define MAKE_WINDOW(name) m_set.name = make(W{}, #name);
 #define MAKE_BUTTON(name) m_set.name = make(B{}, #name);
 #define MAKE_TEXTVIEW(name) m_set.name = make(V{}, #name);

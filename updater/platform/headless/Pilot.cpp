@@ -26,7 +26,9 @@ Pilot::~Pilot() {
     m_trace.removeListener(m_listener);
 }
 
-void Pilot::start() { m_thread = std::thread([this] { run(); }); }
+void Pilot::start() {
+    m_thread = std::thread([this] { run(); });
+}
 
 void Pilot::stop() {
     {
@@ -113,7 +115,8 @@ bool Pilot::step(const std::string& line, std::string& error) {
                 error = "table click needs a column identifier";
                 return false;
             }
-            onUIThread([this, field, row, column] { return m_windows.clickTable(field, row, column); });
+            onUIThread(
+                [this, field, row, column] { return m_windows.clickTable(field, row, column); });
             return true;
         }
         if (action == "select") {
@@ -130,7 +133,8 @@ bool Pilot::step(const std::string& line, std::string& error) {
             return false;
         }
         std::unique_lock lock(m_mutex);
-        m_changed.wait_for(lock, std::chrono::duration<double>(seconds), [&] { return m_stopping; });
+        m_changed.wait_for(lock, std::chrono::duration<double>(seconds),
+                           [&] { return m_stopping; });
         return true;
     }
     error = "unknown step \"" + verb + "\"";
@@ -162,7 +166,8 @@ bool Pilot::waitFor(const std::string& pattern, double seconds, std::string& err
         }
         if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout &&
             m_cursor == m_lines.size()) {
-            error = "gave up waiting for \"" + pattern + "\" after " + std::to_string(seconds) + " s";
+            error =
+                "gave up waiting for \"" + pattern + "\" after " + std::to_string(seconds) + " s";
             return false;
         }
     }

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,9 +20,8 @@ bool FileSystem::isSafeRoot(std::string_view root, std::string& error) {
     // characters that the shell takes literally are allowed.
     for (char c : root) {
         const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                        (c >= '0' && c <= '9') || c == '/' || c == '.' || c == '_' ||
-                        c == '-' || c == '+' || c == ',' || c == ':' || c == '@' || c == '%' ||
-                        c == '=';
+                        (c >= '0' && c <= '9') || c == '/' || c == '.' || c == '_' || c == '-' ||
+                        c == '+' || c == ',' || c == ':' || c == '@' || c == '%' || c == '=';
         if (!ok) {
             error = "the root \"" + std::string(root) +
                     "\" holds a character that a shell command would not take literally";

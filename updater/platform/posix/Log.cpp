@@ -24,9 +24,13 @@ void Log::NSLog(const char* format, ...) {
     m_sink->logLine(text);
 }
 
-void Log::line(std::string_view message) { m_sink->logLine(message); }
+void Log::line(std::string_view message) {
+    m_sink->logLine(message);
+}
 
-void Log::puts(std::string_view text) { m_sink->putsLine(text); }
+void Log::puts(std::string_view text) {
+    m_sink->putsLine(text);
+}
 
 namespace {
 
@@ -91,7 +95,9 @@ std::vector<std::string> CaptureLogSink::putsLines() const {
     return m_puts;
 }
 
-bool CaptureLogSink::contains(std::string_view message) const { return count(message) > 0; }
+bool CaptureLogSink::contains(std::string_view message) const {
+    return count(message) > 0;
+}
 
 std::size_t CaptureLogSink::count(std::string_view message) const {
     std::lock_guard lock(m_mutex);

@@ -31,7 +31,9 @@ bool makeAddress(const std::string& path, sockaddr_un& addr, std::string& error)
     return true;
 }
 
-void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+void setNonBlocking(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
 
 // Only the same user or root may send.
 bool peerAllowed(int fd, uid_t& peerUid) {
@@ -54,7 +56,9 @@ SocketMessageServer::SocketMessageServer(const FileSystem& fs, MainLoop& loop,
                                          const DirectMessageChannel& channel, Log& log)
     : m_fs(fs), m_loop(loop), m_channel(channel), m_log(log) {}
 
-SocketMessageServer::~SocketMessageServer() { stop(); }
+SocketMessageServer::~SocketMessageServer() {
+    stop();
+}
 
 bool SocketMessageServer::start(std::string& error) {
     const std::string folder = m_fs.resolve(kMessageSocketFolder);
@@ -148,12 +152,14 @@ void SocketMessageServer::readerLoop() {
 
         if (fds[1].revents & POLLIN) {
             for (;;) {
-                const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+                const int fd =
+                    ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
                 if (fd < 0)
                     break;
                 uid_t uid = 0;
                 if (!peerAllowed(fd, uid)) {
-                    m_log.NSLog("Message refused: the sender runs as user %u", static_cast<unsigned>(uid));
+                    m_log.NSLog("Message refused: the sender runs as user %u",
+                                static_cast<unsigned>(uid));
                     ::close(fd);
                     continue;
                 }
@@ -205,7 +211,8 @@ void SocketMessageServer::readerLoop() {
                 c.buffer.erase(0, r.consumed);
                 m_loop.post([this, event = std::move(r.event)] { m_channel.deliver(event); });
                 // One acknowledgement byte per frame taken: the sender's proof of delivery.
-                [[maybe_unused]] const ssize_t acked = ::send(fd, "K", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+                [[maybe_unused]] const ssize_t acked =
+                    ::send(fd, "K", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
             }
             if (broken)
                 drop(fd);

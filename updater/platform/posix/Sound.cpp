@@ -5,8 +5,8 @@
 namespace tallowick::platform {
 
 void TerminalSound::beep() {
-    if (::isatty(STDERR_FILENO))
-        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, "\a", 1);
+    if (::isatty(STDERR_FILENO)) [[maybe_unused]]
+        const ssize_t n = ::write(STDERR_FILENO, "\a", 1);
 }
 
 } // namespace tallowick::platform

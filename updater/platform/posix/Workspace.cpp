@@ -14,8 +14,7 @@ namespace {
 constexpr std::string_view kLockSuffix = ".lock";
 
 bool isPlainName(std::string_view name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find('/') == std::string_view::npos;
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
 }
 
 // True when another open file description holds the lock.
@@ -44,8 +43,7 @@ std::vector<plist::Dictionary> LockFileWorkspace::launchedApplications() const {
         if (!isHeld(m_fs.resolve(path)))
             continue;
         plist::Dictionary app;
-        app.set("NSApplicationBundleIdentifier",
-                name.substr(0, name.size() - kLockSuffix.size()));
+        app.set("NSApplicationBundleIdentifier", name.substr(0, name.size() - kLockSuffix.size()));
         apps.push_back(std::move(app));
     }
     return apps;
