@@ -7,14 +7,9 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <thread>
 
-#include "FakeAgent.h"
-#include "core/UpdateControl.h"
-#include "platform/headless/HeadlessMainLoop.h"
-#include "platform/headless/HeadlessWindowSet.h"
+#include "ControllerFixture.h"
 
 using namespace tallowick;
 using Clock = std::chrono::steady_clock;
@@ -23,24 +18,11 @@ namespace {
 
 constexpr int kReports = 100000;
 
-struct Rig {
-    Rig() : fs(makeRoot()), bundle(TALLOWICK_BENCH_RESOURCES), windows(loop, trace) {
-        userDefaults.languages = {"en"};
-        control = UpdateControl::init(services);
-        control->connectInterface(windows.windowSet());
-        control->awakeFromNib();
+// A controller over the headless window set on the real clock, in the download state.
+struct Rig : test::ControllerRig {
+    Rig() : ControllerRig(platform::HeadlessMainLoop::Clock::Real) {
+        startController();
         control->m_UpdateState = STATE_DOWNLOADING;
-    }
-    ~Rig() {
-        control.reset();
-        std::filesystem::remove_all(fs.root());
-    }
-    static std::string makeRoot() {
-        std::string path =
-            (std::filesystem::temp_directory_path() / "tallowick-bench-XXXXXX").string();
-        if (!::mkdtemp(path.data()))
-            std::abort();
-        return path;
     }
 
     // Runs the loop until `done`, with a 10 ms timer measuring how late the loop lets it fire.
@@ -56,20 +38,6 @@ struct Rig {
         timer->invalidate();
         return worst;
     }
-
-    platform::FileSystem fs;
-    std::shared_ptr<platform::CaptureLogSink> sink = std::make_shared<platform::CaptureLogSink>();
-    platform::Log log{sink};
-    platform::HeadlessMainLoop loop;
-    platform::StaticWorkspace workspace;
-    platform::StaticUserDefaults userDefaults;
-    platform::Bundle bundle;
-    platform::DirectMessageChannel channel;
-    platform::CountingSound sound;
-    platform::Platform services{loop, fs, log, workspace, userDefaults, bundle, channel, sound};
-    platform::Trace trace;
-    platform::HeadlessWindowSet windows;
-    std::unique_ptr<UpdateControl> control;
 };
 
 void BM_EmptyPosts(benchmark::State& state) {

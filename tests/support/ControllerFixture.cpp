@@ -7,19 +7,6 @@
 
 namespace tallowick::test {
 
-TempRoot::TempRoot() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tallowick-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary root");
-    m_path = pattern;
-}
-
-TempRoot::~TempRoot() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
 TraceRecorder::TraceRecorder(platform::Trace& trace) {
     trace.addListener([mutex = m_mutex, lines = m_lines](const std::string& line) {
         std::lock_guard lock(*mutex);
@@ -46,29 +33,30 @@ void TraceRecorder::clear() {
     m_lines->clear();
 }
 
-ControllerFixture::ControllerFixture() : bundle(TALLOWICK_TEST_RESOURCES) {
+ControllerRig::ControllerRig(platform::HeadlessMainLoop::Clock clock)
+    : loop(clock), bundle(TALLOWICK_TEST_RESOURCES) {
     userDefaults.languages = {"en"};
     fakeagent::reset();
 }
 
-ControllerFixture::~ControllerFixture() {
+ControllerRig::~ControllerRig() {
     control.reset();
     loop.runPending();
 }
 
-void ControllerFixture::startController() {
+void ControllerRig::startController() {
     control = UpdateControl::init(services);
     control->connectInterface(windows.windowSet());
     control->awakeFromNib();
     control->applicationWillFinishLaunching();
 }
 
-void ControllerFixture::send(const plist::Dictionary& message) {
+void ControllerRig::send(const plist::Dictionary& message) {
     channel.deliver(platform::makeMessageEvent(message));
     loop.runPending();
 }
 
-bool ControllerFixture::runUntil(const std::function<bool()>& done, double seconds) {
+bool ControllerRig::runUntil(const std::function<bool()>& done, double seconds) {
     return loop.runUntil(done, seconds);
 }
 

@@ -9,25 +9,13 @@
 #include <vector>
 
 #include "FakeAgent.h"
+#include "TempRoot.h"
 #include "core/UpdateControl.h"
 #include "platform/headless/HeadlessMainLoop.h"
 #include "platform/headless/HeadlessWindowSet.h"
 #include "platform/headless/Trace.h"
 
 namespace tallowick::test {
-
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempRoot {
-public:
-    TempRoot();
-    ~TempRoot();
-    TempRoot(const TempRoot&) = delete;
-    TempRoot& operator=(const TempRoot&) = delete;
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // Collects trace lines in memory.
 class TraceRecorder {
@@ -44,10 +32,15 @@ private:
         std::make_shared<std::vector<std::string>>();
 };
 
-class ControllerFixture : public ::testing::Test {
-protected:
-    ControllerFixture();
-    ~ControllerFixture() override;
+// Everything a controller needs, over the headless window set and the test agent, on a
+// virtual or a real clock.
+class ControllerRig {
+public:
+    explicit ControllerRig(
+        platform::HeadlessMainLoop::Clock clock = platform::HeadlessMainLoop::Clock::Virtual);
+    virtual ~ControllerRig();
+    ControllerRig(const ControllerRig&) = delete;
+    ControllerRig& operator=(const ControllerRig&) = delete;
 
     // Creates the controller as the program does: init, connections, awakeFromNib,
     // applicationWillFinishLaunching.
@@ -62,7 +55,7 @@ protected:
     std::shared_ptr<platform::CaptureLogSink> logSink =
         std::make_shared<platform::CaptureLogSink>();
     platform::Log log{logSink};
-    platform::HeadlessMainLoop loop{platform::HeadlessMainLoop::Clock::Virtual};
+    platform::HeadlessMainLoop loop;
     platform::StaticWorkspace workspace;
     platform::StaticUserDefaults userDefaults;
     platform::Bundle bundle;
@@ -74,6 +67,8 @@ protected:
     platform::HeadlessWindowSet windows{loop, trace};
     std::unique_ptr<UpdateControl> control;
 };
+
+class ControllerFixture : public ::testing::Test, public ControllerRig {};
 
 // The eight client information keys with a value each, and the update mode.
 plist::Dictionary updateMessage(int mode);

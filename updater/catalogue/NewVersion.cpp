@@ -64,10 +64,7 @@ void UpdateControl::HaveNewVersion() {
     if (m_WaitInfoCanceled && m_UpdateMode == UPDATE_MODE_MANUAL)
         return;
 
-    if (m_WaitInfoTimeOut) {
-        m_WaitInfoTimeOut->invalidate();
-        m_WaitInfoTimeOut.reset();
-    }
+    stopWaitTimeOut();
     m_WaitOKBtnState = true;
     m_WaitOKBtn->setTitle(MapLangString("CM_UPDATER_STR_OK"));
 

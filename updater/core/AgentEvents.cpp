@@ -44,10 +44,7 @@ void UpdateControl::ManualUpdateState(int state) {
     m_WaitInfoView->setString(MapLangString(key));
     if (!endsTheWait(state))
         return;
-    if (m_WaitInfoTimeOut) {
-        m_WaitInfoTimeOut->invalidate();
-        m_WaitInfoTimeOut.reset();
-    }
+    stopWaitTimeOut();
     m_WaitOKBtnState = true;
     m_WaitOKBtn->setTitle(MapLangString("CM_UPDATER_STR_OK"));
     m_WaitOKBtn->setEnabled(true);

@@ -65,10 +65,7 @@ void UpdateControl::openWaitWindow() {
     m_WaitOKBtn->setEnabled(false);
     m_WaitOKBtnState = true;
     m_WaitInfoCanceled = false;
-    if (m_WaitInfoTimeOut) {
-        m_WaitInfoTimeOut->invalidate();
-        m_WaitInfoTimeOut.reset();
-    }
+    stopWaitTimeOut();
     m_WaitInfoTimeOut = m_platform.mainLoop.scheduleTimer(
         120.0, true, [this](platform::Timer& timer) { WaitInfoTimeOut(timer); });
     m_WaitWnd->orderFrontRegardless();
@@ -123,6 +120,13 @@ void UpdateControl::handleDeviceStateMessage(const plist::Dictionary& message) {
         }
     }
     m_platform.log.line("Device State Command");
+}
+
+void UpdateControl::stopWaitTimeOut() {
+    if (m_WaitInfoTimeOut) {
+        m_WaitInfoTimeOut->invalidate();
+        m_WaitInfoTimeOut.reset();
+    }
 }
 
 void UpdateControl::stopElapsedClock() {

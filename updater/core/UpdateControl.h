@@ -181,6 +181,8 @@ private:
     void beginSheet(platform::Window* sheet);
     void endSheet(platform::Window* sheet);
     void stopElapsedClock();
+    // Stops and drops the wait window's time-out timer, if there is one.
+    void stopWaitTimeOut();
     void startElapsedClock();
     // Appends progress lines by the rules of AddProcessInfo and shows the list once.
     void appendProcessLines(const std::vector<std::optional<std::string>>& texts, bool needCheck);

@@ -12,20 +12,6 @@
 
 namespace agenttest {
 
-namespace fs = std::filesystem;
-
-TempRoot::TempRoot() {
-    std::string pattern = (fs::temp_directory_path() / "agent-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary root");
-    m_path = pattern;
-}
-
-TempRoot::~TempRoot() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-}
-
 void Recorder::add(std::string line) {
     if (hook)
         hook(line);

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "TempRoot.h"
 #include "core/agent/UpdateAgent.h"
 #include "platform/FileSystem.h"
 
@@ -25,18 +26,7 @@ inline constexpr const char* kJournal = "/var/log/agent-journal.txt";
 inline constexpr const char* kFirmware = "FirmwareUpdatePackage.zip";
 inline constexpr const char* kDashboard = "CMUpdatePackage.zip";
 
-// A fresh folder under the system's temporary folder, removed with the object.
-class TempRoot {
-public:
-    TempRoot();
-    ~TempRoot();
-    TempRoot(const TempRoot&) = delete;
-    TempRoot& operator=(const TempRoot&) = delete;
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using tallowick::test::TempRoot;
 
 // Records every callback as a line: "state N", "HaveNewVsersion", "progress P TEXT",
 // "finished 0|1". After close() any further callback is counted as late.
