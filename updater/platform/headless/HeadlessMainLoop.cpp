@@ -120,12 +120,19 @@ bool HeadlessMainLoop::fireOneDueTimer(double until) {
 std::size_t HeadlessMainLoop::runPending() {
     std::size_t ran = 0;
     for (;;) {
+        // One round runs the tasks queued when it began, then the timers that are due, so
+        // that tasks posted without pause never keep the timers waiting.
+        std::size_t queued;
+        {
+            std::lock_guard lock(m_mutex);
+            queued = m_tasks.size();
+        }
         bool any = false;
-        while (runOneTask()) {
+        for (; queued > 0 && runOneTask(); --queued) {
             ++ran;
             any = true;
         }
-        if (fireOneDueTimer(now())) {
+        while (fireOneDueTimer(now())) {
             ++ran;
             any = true;
         }
