@@ -3,6 +3,7 @@
 // new-version evaluation leaves it.
 
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,20 @@ struct Package {
 class WizardFixture : public ControllerFixture {
 protected:
     WizardFixture() {
+        fs.createDirectories("/System/Library/Auto_Update/download");
         startController();
         fakeagent::reset();
+    }
+
+    // The Filename attributes of UserSelection.xml, in their order.
+    std::vector<std::string> selectionFileNames() const {
+        std::vector<std::string> names;
+        const std::string text = fs.readFile(kUserSelectionPath).value_or("");
+        const std::regex filename("Filename=\"([^\"]*)\"");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), filename);
+             it != std::sregex_iterator(); ++it)
+            names.push_back((*it)[1]);
+        return names;
     }
 
     void offer(const std::vector<Package>& packages) {

@@ -84,13 +84,13 @@ TEST_F(WizardTest, UpdateSumsTheTickedModulesAndSelectsWhatIsDownloaded) {
         fakeagent::reset();
         control->m_UpdateState = STATE_IDLE;
         set().m_UpdateWnd->orderOut();
+        fs.removeItem(kUserSelectionPath);
         startDownload(c.packages, c.ticks);
         EXPECT_EQ(control->m_SelectedModule, c.module);
         EXPECT_EQ(selectedFilenames(), c.selected);
         EXPECT_EQ(control->m_UpdateState, STATE_DOWNLOADING);
         EXPECT_EQ(fakeagent::calls(), std::vector<std::string>{"Download"});
-        EXPECT_TRUE(fs.fileExists(kUserSelectionPath) ||
-                    !fs.isDirectory("/System/Library/Auto_Update/download"));
+        EXPECT_EQ(selectionFileNames(), c.selected) << "UserSelection.xml names what is downloaded";
         // The update window shows the start of the download.
         EXPECT_TRUE(set().m_UpdateWnd->isVisible());
         EXPECT_FALSE(set().m_ModuleSelWnd->isVisible());
@@ -143,6 +143,8 @@ TEST_F(WizardTest, UpdateAfterTheListWasRebuiltStillDownloadsWithNothingSelected
     ASSERT_TRUE(click("m_UpdateBtn"));
     EXPECT_EQ(control->m_SelectedModule, MODULE_NONE);
     EXPECT_TRUE(selectedFilenames().empty());
+    EXPECT_TRUE(fs.fileExists(kUserSelectionPath));
+    EXPECT_TRUE(selectionFileNames().empty());
     EXPECT_EQ(control->m_UpdateState, STATE_DOWNLOADING);
     EXPECT_EQ(fakeagent::calls(), std::vector<std::string>{"Download"});
 }
