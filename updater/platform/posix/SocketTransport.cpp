@@ -209,7 +209,9 @@ void SocketMessageServer::readerLoop() {
                     break;
                 }
                 c.buffer.erase(0, r.consumed);
-                m_loop.post([this, event = std::move(r.event)] { m_channel.deliver(event); });
+                // The task holds the channel, which outlives the server and its tasks.
+                m_loop.post(
+                    [&channel = m_channel, event = std::move(r.event)] { channel.deliver(event); });
                 // One acknowledgement byte per frame taken: the sender's proof of delivery.
                 [[maybe_unused]] const ssize_t acked =
                     ::send(fd, "K", 1, MSG_NOSIGNAL | MSG_DONTWAIT);
