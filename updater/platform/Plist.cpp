@@ -256,10 +256,17 @@ std::optional<Value> fromNode(plist_t node, int depth) {
         plist_get_real_val(node, &d);
         return Value(d);
     }
-    case PLIST_STRING:
+    case PLIST_STRING: {
+        // A text with a zero byte trips the getter that copies (its length no longer matches
+        // the text), so it is read in place and ends at its first zero byte.
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        return Value(text ? std::string(text, strnlen(text, length)) : std::string());
+    }
     case PLIST_KEY: {
+        // A stray <key> where a value belongs reads as its text.
         char* s = nullptr;
-        plist_get_string_val(node, &s);
+        plist_get_key_val(node, &s);
         std::string text = s ? s : "";
         std::free(s);
         return Value(std::move(text));
