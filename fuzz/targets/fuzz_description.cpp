@@ -18,7 +18,8 @@ constexpr const char* kPath = "/Description.xml";
 struct Rig {
     Rig() : fs(makeRoot()) {}
     static std::string makeRoot() {
-        std::string path = (std::filesystem::temp_directory_path() / "fuzz-description-XXXXXX").string();
+        std::string path =
+            (std::filesystem::temp_directory_path() / "fuzz-description-XXXXXX").string();
         if (!::mkdtemp(path.data()))
             std::abort();
         return path;

@@ -1,4 +1,5 @@
-// Message frames as they come off the socket, then their "UCMS" data as a property list.
+// Message frames as they come off the socket, then their data as an XML property list, as the
+// message channel reads it.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (r.consumed == 0 || r.consumed > bytes.size())
             __builtin_trap();
         for (const auto& parameter : r.event.parameters) {
-            if (auto value = plist::parse(parameter.data); value && value->isDictionary()) {
+            if (auto value = plist::parseXml(parameter.data); value && value->isDictionary()) {
                 const plist::Dictionary& message = *value->asDictionary();
                 (void)message.intValue("CMD_ID");
                 (void)message.doubleValue("UPDA_PROCESS");

@@ -115,6 +115,8 @@ TEST_F(MessageChannelTest, DropsEventsThatAreNotUsableMessagesWithALogLine) {
         {"an array, not a dictionary", eventWith(plist::toXml(Value(plist::Array{Value(1)}))),
          true},
         {"truncated XML", eventWith(good.substr(0, good.size() / 2)), true},
+        {"a binary property list", eventWith(std::string("bplist00") + std::string(40, '\0')),
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -77,12 +77,13 @@ TEST(PlistCodec, RefusesWhatIsNotAPropertyList) {
 
 TEST(PlistCodec, ZeroBytesAndStrayKeysDoNotBringTheReaderDown) {
     // Found by fuzzing message frames: libplist's copying getters assert on these.
-    const std::string zero = std::string("<plist><dict><key>OS</key><string>a") + '\0' +
-                             "b</string></dict></plist>";
+    const std::string zero =
+        std::string("<plist><dict><key>OS</key><string>a") + '\0' + "b</string></dict></plist>";
     const auto parsed = parse(zero);
     ASSERT_TRUE(parsed && parsed->isDictionary());
     EXPECT_EQ(parsed->asDictionary()->stringValue("OS"), "a") << "the text ends at the zero byte";
-    EXPECT_NO_FATAL_FAILURE((void)parse("<plist><dict><key>OS</key><string>a&#0;b</string></dict></plist>"));
+    EXPECT_NO_FATAL_FAILURE(
+        (void)parse("<plist><dict><key>OS</key><string>a&#0;b</string></dict></plist>"));
     EXPECT_NO_FATAL_FAILURE((void)parse("<plist><array><key>a&#0;b</key></array></plist>"));
     const auto key = parse("<plist><array><key>only a key</key></array></plist>");
     ASSERT_TRUE(key && key->asArray() && key->asArray()->size() == 1);

@@ -86,7 +86,7 @@ void UpdateControl::handleAppleEvent(const platform::AppleEvent& event, platform
         m_platform.log.line("Message dropped: the event has no UCMS parameter");
         return;
     }
-    const std::optional<plist::Value> parsed = plist::parse(parameter->data);
+    const std::optional<plist::Value> parsed = plist::parseXml(parameter->data);
     if (!parsed || !parsed->isDictionary()) {
         m_platform.log.line("Message dropped: its data is not a property-list dictionary");
         return;

@@ -378,6 +378,13 @@ std::optional<Value> parse(std::string_view bytes) {
     return fromNode(root, 0);
 }
 
+std::optional<Value> parseXml(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > UINT32_MAX ||
+        plist_is_binary(bytes.data(), static_cast<uint32_t>(bytes.size())))
+        return std::nullopt;
+    return parse(bytes);
+}
+
 std::string toXml(const Value& value) {
     Node node(toNode(value));
     char* xml = nullptr;

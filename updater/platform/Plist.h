@@ -144,8 +144,11 @@ std::int64_t stringLongLongValue(std::string_view text);
 double stringDoubleValue(std::string_view text);
 bool stringBoolValue(std::string_view text);
 
-// Codec over libplist: XML or binary in, XML out.
+// Codec over libplist: XML or binary in, XML out. parse() takes both and is for local files;
+// parseXml() takes XML only and is for what arrives from other programs: libplist's binary
+// reader stops the process on some malformed input (an assertion), its XML reader does not.
 std::optional<Value> parse(std::string_view bytes);
+std::optional<Value> parseXml(std::string_view bytes);
 std::string toXml(const Value& value);
 
 } // namespace tallowick::plist
