@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "ControllerFixture.h"
 #include "ProgramRunner.h"
@@ -83,4 +84,28 @@ TEST(Program, SendToolFailsWhenNothingListens) {
     EXPECT_EQ(runProgram({binDir() + "/tallowick-send", "CMD_ID:int=x"},
                          {{"TALLOWICK_ROOT", root.path()}}),
               2);
+}
+
+TEST(Program, AScriptedUserStepThatFailsEndsTheProgramLoudly) {
+    struct Case {
+        const char* script;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"wait ^m_NeverShown front$ 0.3\n", "gave up waiting for \"^m_NeverShown front$\""},
+        {"click m_NoSuchBtn\n", "there is no button m_NoSuchBtn"},
+        {"# a comment\n\ndance\n", "line 3: unknown step \"dance\""},
+    };
+    for (const auto& c : cases) {
+        TempRoot root;
+        const std::string script = root.path() + "/pilot.txt";
+        std::ofstream(script) << c.script;
+        ProgramRunner program(root.path());
+        program.start({{"TALLOWICK_PILOT", script}});
+        EXPECT_EQ(program.waitForExit(10), 3) << c.script;
+        const auto log = program.logLines();
+        EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+            return line.find(c.reason) != std::string::npos;
+        })) << c.script;
+    }
 }
