@@ -45,8 +45,16 @@ TEST_F(CheckCycle, AnAutomaticRequestOpensTheOfferDirectly) {
     EXPECT_EQ(traceCount("^m_WaitWnd front$"), 0u);
 }
 
-class FlagCycle : public CycleFixture,
-                  public ::testing::WithParamInterface<std::pair<int, const char*>> {};
+struct FlagCase {
+    int flag;
+    const char* key;
+};
+
+void PrintTo(const FlagCase& c, std::ostream* os) {
+    *os << "Flag " << c.flag;
+}
+
+class FlagCycle : public CycleFixture, public ::testing::WithParamInterface<FlagCase> {};
 
 TEST_P(FlagCycle, AFailedCheckShowsItsTextAndLetsTheUserClose) {
     const auto [flag, key] = GetParam();
@@ -62,11 +70,11 @@ TEST_P(FlagCycle, AFailedCheckShowsItsTextAndLetsTheUserClose) {
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, FlagCycle,
-    ::testing::Values(std::pair{0, "CM_UPDATER_CHECK_VERSION_FAILED_STR"},
-                      std::pair{1, "CM_UPDATER_CHECKSTATE_ILLEGAL_ID_STR"},
-                      std::pair{2, "CM_UPDATER_CHECKSTATE_NOTFOUND_PACKAGE_STR"},
-                      std::pair{3, "CM_UPDATER_CHECKSTATE_NOTFOUND_VERSION_STR"}),
-    [](const auto& p) { return "Flag" + std::to_string(p.param.first); });
+    ::testing::Values(FlagCase{0, "CM_UPDATER_CHECK_VERSION_FAILED_STR"},
+                      FlagCase{1, "CM_UPDATER_CHECKSTATE_ILLEGAL_ID_STR"},
+                      FlagCase{2, "CM_UPDATER_CHECKSTATE_NOTFOUND_PACKAGE_STR"},
+                      FlagCase{3, "CM_UPDATER_CHECKSTATE_NOTFOUND_VERSION_STR"}),
+    [](const auto& p) { return "Flag" + std::to_string(p.param.flag); });
 
 TEST_F(CheckCycle, ADeviceTypeWithoutPackagesGetsTheNotFoundText) {
     start({});
