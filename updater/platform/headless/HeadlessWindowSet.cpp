@@ -420,10 +420,16 @@ Window* HeadlessWindowSet::windowOf(std::string_view controlName) const {
     return it == m_parent.end() ? nullptr : window(it->second);
 }
 
+// The control with this name when its window is on screen, as a user could reach it.
+template <typename T> T* HeadlessWindowSet::reachable(std::string_view name) const {
+    auto* c = dynamic_cast<T*>(control(name));
+    Window* w = windowOf(name);
+    return (c && w && w->isVisible()) ? c : nullptr;
+}
+
 bool HeadlessWindowSet::click(std::string_view buttonName) {
-    auto* b = dynamic_cast<HeadlessButton*>(control(buttonName));
-    Window* w = windowOf(buttonName);
-    if (!b || !w || !w->isVisible() || !b->isEnabled())
+    auto* b = reachable<HeadlessButton>(buttonName);
+    if (!b || !b->isEnabled())
         return false;
     b->press();
     return true;
@@ -431,9 +437,8 @@ bool HeadlessWindowSet::click(std::string_view buttonName) {
 
 bool HeadlessWindowSet::clickTable(std::string_view tableName, int row,
                                    std::string_view columnIdentifier) {
-    auto* t = dynamic_cast<HeadlessPackageTable*>(control(tableName));
-    Window* w = windowOf(tableName);
-    if (!t || !w || !w->isVisible())
+    auto* t = reachable<HeadlessPackageTable>(tableName);
+    if (!t)
         return false;
     t->click(row, columnIdentifier);
     return true;
@@ -441,17 +446,13 @@ bool HeadlessWindowSet::clickTable(std::string_view tableName, int row,
 
 bool HeadlessWindowSet::editTableCell(std::string_view tableName, int row,
                                       std::string_view columnIdentifier, std::string_view value) {
-    auto* t = dynamic_cast<HeadlessPackageTable*>(control(tableName));
-    Window* w = windowOf(tableName);
-    if (!t || !w || !w->isVisible())
-        return false;
-    return t->edit(row, columnIdentifier, value);
+    auto* t = reachable<HeadlessPackageTable>(tableName);
+    return t && t->edit(row, columnIdentifier, value);
 }
 
 bool HeadlessWindowSet::selectTableRow(std::string_view tableName, int row) {
-    auto* t = dynamic_cast<HeadlessPackageTable*>(control(tableName));
-    Window* w = windowOf(tableName);
-    if (!t || !w || !w->isVisible())
+    auto* t = reachable<HeadlessPackageTable>(tableName);
+    if (!t)
         return false;
     t->select(row);
     return true;

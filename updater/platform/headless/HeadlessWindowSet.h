@@ -46,6 +46,7 @@ public:
 
 private:
     class HeadlessApplication;
+    template <typename T> T* reachable(std::string_view name) const;
     MainLoop& m_loop;
     Trace& m_trace;
     std::map<std::string, std::unique_ptr<Control>, std::less<>> m_controls;
