@@ -2,24 +2,17 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <fcntl.h>
-#include <sys/time.h>
 #include <unistd.h>
+
+#include "platform/Log.h"
 
 namespace tallowick::agent {
 
 void logLine(std::string_view message) {
-    struct timeval tv {};
-    ::gettimeofday(&tv, nullptr);
-    struct tm local {};
-    ::localtime_r(&tv.tv_sec, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
     // One fprintf per line: stdio locks the stream, so lines from threads do not mix.
-    std::fprintf(stderr, "%s.%03ld libAgent[%d] UpdateAgent: %.*s\n", stamp,
-                 static_cast<long>(tv.tv_usec / 1000), ::getpid(), static_cast<int>(message.size()),
-                 message.data());
+    std::fprintf(stderr, "%s libAgent[%d] UpdateAgent: %.*s\n", platform::logTimestamp().c_str(),
+                 ::getpid(), static_cast<int>(message.size()), message.data());
 }
 
 void Journal::setPath(std::string hostPath) {

@@ -30,6 +30,9 @@ private:
     std::shared_ptr<LogSink> m_sink;
 };
 
+// The local time as NSLog stamps its lines: "2026-12-11 14:30:03.731".
+std::string logTimestamp();
+
 // Lines on standard error in NSLog's form ("date time program[pid:tid] message") and to syslog;
 // puts lines on standard output.
 std::shared_ptr<LogSink> makeSystemLogSink(std::string programName);

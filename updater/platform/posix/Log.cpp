@@ -32,6 +32,19 @@ void Log::puts(std::string_view text) {
     m_sink->putsLine(text);
 }
 
+std::string logTimestamp() {
+    struct timeval tv {};
+    ::gettimeofday(&tv, nullptr);
+    struct tm local {};
+    ::localtime_r(&tv.tv_sec, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+    char withMillis[64];
+    std::snprintf(withMillis, sizeof withMillis, "%s.%03ld", stamp,
+                  static_cast<long>(tv.tv_usec / 1000));
+    return withMillis;
+}
+
 namespace {
 
 class SystemLogSink : public LogSink {
@@ -42,17 +55,11 @@ public:
     ~SystemLogSink() override { ::closelog(); }
 
     void logLine(std::string_view message) override {
-        struct timeval tv {};
-        ::gettimeofday(&tv, nullptr);
-        struct tm local {};
-        ::localtime_r(&tv.tv_sec, &local);
-        char stamp[32];
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
+        const std::string stamp = logTimestamp();
         const long tid = ::syscall(SYS_gettid);
         std::lock_guard lock(m_mutex);
-        std::fprintf(stderr, "%s.%03ld %s[%d:%lx] %.*s\n", stamp,
-                     static_cast<long>(tv.tv_usec / 1000), m_program.c_str(), ::getpid(), tid,
-                     static_cast<int>(message.size()), message.data());
+        std::fprintf(stderr, "%s %s[%d:%lx] %.*s\n", stamp.c_str(), m_program.c_str(), ::getpid(),
+                     tid, static_cast<int>(message.size()), message.data());
         std::fflush(stderr);
         ::syslog(LOG_NOTICE, "%.*s", static_cast<int>(message.size()), message.data());
     }
